@@ -1,0 +1,109 @@
+// One linked GL program built from a vertex file, a fragment file and a common
+// include, plus the uniform setters the frame loop and the viewer pass use.
+#pragma once
+
+#include <glad/gl.h>
+#include <glm/vec2.hpp>
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+class Shader {
+  public:
+    GLuint programId;
+
+    // Never throws for file, compile or link problems: each is reported on
+    // standard output and construction carries on, so a broken shader file
+    // leaves the window up for the user to read the log.
+    Shader(const char *commonPath, const char *vertexPath, const char *fragmentPath) {
+        std::string vertexCode;
+        std::string fragmentCode;
+        std::ifstream vShaderFile;
+        std::ifstream fShaderFile;
+        std::ifstream commonFile;
+        // The include stays silent on failure: a missing include reads as empty.
+        vShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
+        fShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
+        try {
+            vShaderFile.open(vertexPath);
+            fShaderFile.open(fragmentPath);
+            commonFile.open(commonPath);
+            std::stringstream vShaderStream, fShaderStream, commonStream;
+            vShaderStream << vShaderFile.rdbuf();
+            fShaderStream << fShaderFile.rdbuf();
+            commonStream << commonFile.rdbuf();
+            vShaderFile.close();
+            fShaderFile.close();
+            commonFile.close();
+            // Sources are set only once all three reads succeeded, never partly.
+            vertexCode = vShaderStream.str();
+            fragmentCode = commonStream.str() + fShaderStream.str();
+        } catch (const std::ios_base::failure &e) {
+            std::cout << "ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: " << e.what() << std::endl;
+        }
+
+        const char *vShaderCode = vertexCode.c_str();
+        const char *fShaderCode = fragmentCode.c_str();
+        GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
+        glShaderSource(vertex, 1, &vShaderCode, nullptr);
+        glCompileShader(vertex);
+        checkCompileErrors(vertex, "VERTEX");
+        GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
+        glShaderSource(fragment, 1, &fShaderCode, nullptr);
+        glCompileShader(fragment);
+        checkCompileErrors(fragment, "FRAGMENT");
+        programId = glCreateProgram();
+        glAttachShader(programId, vertex);
+        glAttachShader(programId, fragment);
+        glLinkProgram(programId);
+        checkCompileErrors(programId, "PROGRAM");
+        // Still attached, so GL frees the stages together with the program.
+        glDeleteShader(vertex);
+        glDeleteShader(fragment);
+    }
+
+    void use() { glUseProgram(programId); }
+
+    // Setters apply to the current program; callers use() first. Locations are
+    // looked up on every set so a program never holds stale ones.
+    void setFloat(const std::string &name, float value) const {
+        glUniform1f(glGetUniformLocation(programId, name.c_str()), value);
+    }
+    void setSampler(const std::string &name, unsigned int unit) const {
+        glUniform1i(glGetUniformLocation(programId, name.c_str()), static_cast<GLint>(unit));
+    }
+    void setVec2(const std::string &name, glm::vec2 value) const {
+        glUniform2f(glGetUniformLocation(programId, name.c_str()), value[0], value[1]);
+    }
+    void setVec4(const std::string &name, double *values) const {
+        glUniform4f(glGetUniformLocation(programId, name.c_str()), static_cast<float>(values[0]),
+                    static_cast<float>(values[1]), static_cast<float>(values[2]),
+                    static_cast<float>(values[3]));
+    }
+
+    void checkCompileErrors(GLuint object, std::string type) {
+        static constexpr GLsizei kLogSize = 1024;
+        // GL writes nothing for an object name of 0; starting from a failed
+        // status and an empty log reports that as a failure, not stray memory.
+        GLint success = 0;
+        GLchar infoLog[kLogSize] = {};
+        if (type != "PROGRAM") {
+            glGetShaderiv(object, GL_COMPILE_STATUS, &success);
+            if (success)
+                return;
+            glGetShaderInfoLog(object, kLogSize, nullptr, infoLog);
+            std::cout << "ERROR::SHADER_COMPILATION_ERROR of type: ";
+        } else {
+            glGetProgramiv(object, GL_LINK_STATUS, &success);
+            if (success)
+                return;
+            glGetProgramInfoLog(object, kLogSize, nullptr, infoLog);
+            std::cout << "ERROR::PROGRAM_LINKING_ERROR of type: ";
+        }
+        std::cout << type << "\n"
+                  << infoLog << "\n -- --------------------------------------------------- -- "
+                  << std::endl;
+    }
+};
