@@ -5,10 +5,12 @@
 #include <glad/gl.h>
 #include <glm/vec2.hpp>
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 class Shader {
   public:
@@ -27,9 +29,15 @@ class Shader {
         vShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
         fShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
         try {
-            vShaderFile.open(vertexPath);
-            fShaderFile.open(fragmentPath);
-            commonFile.open(commonPath);
+            openForReading(vShaderFile, vertexPath);
+            openForReading(fShaderFile, fragmentPath);
+            openForReading(commonFile, commonPath);
+            // A missing include is allowed and reads as empty, but one that is
+            // there and cannot be read is a user's text silently dropped: make
+            // its stream raise the same failure as the stage files.
+            std::error_code ignored;
+            if (commonFile.fail() && std::filesystem::exists(commonPath, ignored))
+                commonFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
             std::stringstream vShaderStream, fShaderStream, commonStream;
             vShaderStream << vShaderFile.rdbuf();
             fShaderStream << fShaderFile.rdbuf();
@@ -105,5 +113,15 @@ class Shader {
         std::cout << type << "\n"
                   << infoLog << "\n -- --------------------------------------------------- -- "
                   << std::endl;
+    }
+
+  private:
+    // A directory opens like a file on Linux and then reads as nothing; fail
+    // it instead of compiling an empty stage without a word.
+    static void openForReading(std::ifstream &file, const char *path) {
+        file.open(path);
+        std::error_code ignored;
+        if (std::filesystem::is_directory(path, ignored))
+            file.setstate(std::ios_base::failbit);
     }
 };
