@@ -96,6 +96,15 @@ def _die_with_parent():
     ctypes.CDLL(None, use_errno=True).prctl(_PR_SET_PDEATHSIG, signal.SIGKILL)
 
 
+def _child_setup(extra):
+    """_die_with_parent, then `extra` (if any), run in the child inside its working directory."""
+    def setup():
+        _die_with_parent()
+        if extra is not None:
+            extra()
+    return setup
+
+
 def shipped_shader_files():
     """The shipped shader set as {file name: text}."""
     files = {}
@@ -172,29 +181,38 @@ class Project:
 
     @staticmethod
     def _write(directory, files):
+        """Text is written as UTF-8, bytes as they are."""
         os.mkdir(directory)
         for name, text in files.items():
-            with open(os.path.join(directory, name), "w", encoding="utf-8") as f:
-                f.write(text)
+            with open(os.path.join(directory, name), "wb") as f:
+                f.write(text if isinstance(text, bytes) else text.encode("utf-8"))
 
     def remove(self):
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-def run_to_exit(project, env, timeout=EXIT_TIMEOUT):
+def run_to_exit(project, env, timeout=EXIT_TIMEOUT, child_setup=None):
     """Runs the binary where no window can open; returns (status, stdout)."""
     with open(project.stdout_path, "wb") as out:
         completed = subprocess.run([QUORLIN], cwd=project.build, env=env,
-                                   preexec_fn=_die_with_parent, stdin=subprocess.DEVNULL,
+                                   preexec_fn=_child_setup(child_setup), stdin=subprocess.DEVNULL,
                                    stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
     with open(project.stdout_path, encoding="utf-8", errors="replace") as f:
         return completed.returncode, f.read()
 
 
 class Quorlin:
-    """One running program with its window, seen through its own X connection."""
+    """One running program with its window, seen through its own X connection.
 
-    def __init__(self, server, project, env_overrides=None):
+    child_setup runs in the child just before the program starts, in its
+    working directory (to drop privileges, say); command_prefix goes before
+    the binary (a checker that runs it in the same process, so the window's
+    _NET_WM_PID still names it); startup_timeout bounds the wait for the window
+    and its first swap.
+    """
+
+    def __init__(self, server, project, env_overrides=None, child_setup=None, command_prefix=(),
+                 startup_timeout=STARTUP_TIMEOUT):
         self.project = project
         self.server = server
         env = dict(os.environ)
@@ -204,15 +222,16 @@ class Quorlin:
         env.update(env_overrides or {})
         self.started_at = time.monotonic()
         self._stdout = open(project.stdout_path, "wb")
-        self.process = subprocess.Popen([QUORLIN], cwd=project.build, env=env,
-                                        preexec_fn=_die_with_parent, stdin=subprocess.DEVNULL,
+        self.process = subprocess.Popen([*command_prefix, QUORLIN], cwd=project.build, env=env,
+                                        preexec_fn=_child_setup(child_setup),
+                                        stdin=subprocess.DEVNULL,
                                         stdout=self._stdout, stderr=subprocess.DEVNULL)
         self.d = None
         try:
             self.d = display.Display(server.name)
             self.root = self.d.screen().root
             self._check_visual()
-            self.window = self._wait_for_window()
+            self.window = self._wait_for_window(startup_timeout)
             self.d.damage_query_version()
             self._damage = self.window.damage_create(damage.DamageReportNonEmpty)
             self._damage_event = self.d.extension_event.DamageNotify
@@ -220,7 +239,7 @@ class Quorlin:
             # empty to non-empty, so once this first notification is taken no
             # other is outstanding until passes() empties the damage again.
             self._wait_event(lambda e: e.type == self._damage_event,
-                             time.monotonic() + EVENT_TIMEOUT)
+                             time.monotonic() + startup_timeout)
             # Keys go to the focus window; with no window manager nobody else sets it.
             self.window.set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
             self.d.sync()
@@ -265,9 +284,9 @@ class Quorlin:
             (0xFF0000, 0x00FF00, 0x0000FF), "unexpected visual"
         assert self.d.display.info.image_byte_order == X.LSBFirst, "unexpected byte order"
 
-    def _wait_for_window(self):
+    def _wait_for_window(self, timeout):
         pid_atom = self.d.intern_atom("_NET_WM_PID")
-        deadline = time.monotonic() + STARTUP_TIMEOUT
+        deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             if self.process.poll() is not None:
                 raise AssertionError("quorlin exited with status %d before showing its window:\n%s"
@@ -282,7 +301,7 @@ class Quorlin:
                 except XError:
                     continue  # a window that vanished while being looked at
             time.sleep(0.02)
-        raise AssertionError("no viewable window from quorlin within %.0f s" % STARTUP_TIMEOUT)
+        raise AssertionError("no viewable window from quorlin within %.0f s" % timeout)
 
     # --- synchronisation --------------------------------------------------
 
@@ -489,11 +508,14 @@ class QuorlinTestCase(unittest.TestCase):
         self.addCleanup(project.remove)
         return project
 
-    def launch(self, shader_files=None, project=None, env_overrides=None):
-        """Starts quorlin on a fresh server; returns the running session."""
+    def launch(self, shader_files=None, project=None, **options):
+        """Starts quorlin on a fresh server; returns the running session.
+
+        options go to Quorlin (env_overrides, child_setup, ...).
+        """
         server = self.start_server()
         project = project or self.make_project(shader_files)
-        session = Quorlin(server, project, env_overrides)
+        session = Quorlin(server, project, **options)
         self.addCleanup(session.stop)
         return session
 
