@@ -116,12 +116,16 @@ class Shader {
     }
 
   private:
-    // A directory opens like a file on Linux and then reads as nothing; fail
-    // it instead of compiling an empty stage without a word.
+    // Only a regular file has an end to read to: a directory opens and reads
+    // as nothing, a FIFO blocks the open and a device may never end. Fail
+    // those before opening rather than compile nothing or hang.
     static void openForReading(std::ifstream &file, const char *path) {
-        file.open(path);
         std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored))
+        if (std::filesystem::exists(path, ignored) &&
+            !std::filesystem::is_regular_file(path, ignored)) {
             file.setstate(std::ios_base::failbit);
+            return;
+        }
+        file.open(path);
     }
 };

@@ -212,7 +212,7 @@ class Quorlin:
     """
 
     def __init__(self, server, project, env_overrides=None, child_setup=None, command_prefix=(),
-                 startup_timeout=STARTUP_TIMEOUT):
+                 startup_timeout=STARTUP_TIMEOUT, binary=QUORLIN):
         self.project = project
         self.server = server
         env = dict(os.environ)
@@ -222,7 +222,7 @@ class Quorlin:
         env.update(env_overrides or {})
         self.started_at = time.monotonic()
         self._stdout = open(project.stdout_path, "wb")
-        self.process = subprocess.Popen([*command_prefix, QUORLIN], cwd=project.build, env=env,
+        self.process = subprocess.Popen([*command_prefix, binary], cwd=project.build, env=env,
                                         preexec_fn=_child_setup(child_setup),
                                         stdin=subprocess.DEVNULL,
                                         stdout=self._stdout, stderr=subprocess.DEVNULL)
