@@ -63,7 +63,9 @@ std::string openFailureText() {
 }
 
 // GL sees the sources as C strings: a NUL byte ends them.
-std::string asCString(const std::string &text) { return text.substr(0, text.find('\0')); }
+std::string asCString(const std::string &text) {
+    return text.substr(0, text.find('\0'));
+}
 
 std::string report(const std::string &heading, const std::string &type, const std::string &log) {
     return heading + type + "\n" + asCString(log.substr(0, kLogLimit)) + kReportEnd;
@@ -97,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     RecordingGl gl;
     using Status = RecordingGl::Status;
     gl.compileStatus[kVertexShader] = switches & kVertexFails ? Status::Failure : Status::Success;
-    gl.compileStatus[kFragmentShader] = switches & kFragmentFails ? Status::Failure : Status::Success;
+    gl.compileStatus[kFragmentShader] =
+        switches & kFragmentFails ? Status::Failure : Status::Success;
     gl.linkStatus[kProgram] = switches & kLinkFails ? Status::Failure : Status::Success;
     for (GLuint object : {kVertexShader, kFragmentShader, kProgram})
         gl.infoLog[object] = log;

@@ -3,8 +3,8 @@
 // pixels back, capture standard output and write throwaway shader files.
 #pragma once
 
-#include <glad/gl.h>
 #include <GLFW/glfw3.h>
+#include <glad/gl.h>
 #include <gtest/gtest.h>
 
 #include <array>

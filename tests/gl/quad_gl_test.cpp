@@ -102,8 +102,8 @@ void main()
         Shader shader = build(q.vertexFile, fragment);
         const Quad quad = q.create();
         for (const auto &vp : viewports) {
-            SCOPED_TRACE(::testing::Message() << q.name << " in viewport " << vp[0] << ", "
-                                              << vp[1] << ", " << vp[2] << " x " << vp[3]);
+            SCOPED_TRACE(::testing::Message() << q.name << " in viewport " << vp[0] << ", " << vp[1]
+                                              << ", " << vp[2] << " x " << vp[3]);
             glViewport(0, 0, kWidth, kHeight);
             glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
             glClear(GL_COLOR_BUFFER_BIT);
@@ -119,8 +119,8 @@ void main()
             for (int y = 0; y < kHeight && wrong < 5; ++y) {
                 for (int x = 0; x < kWidth && wrong < 5; ++x) {
                     const auto &p = pixels[static_cast<std::size_t>(y) * kWidth + x];
-                    const bool inside = x >= vp[0] && x < vp[0] + vp[2] && y >= vp[1] &&
-                                        y < vp[1] + vp[3];
+                    const bool inside =
+                        x >= vp[0] && x < vp[0] + vp[2] && y >= vp[1] && y < vp[1] + vp[3];
                     const float u = inside ? (x - vp[0] + 0.5f) / vp[2] : 0.0f;
                     const float v = inside ? (y - vp[1] + 0.5f) / vp[3] : 0.0f;
                     // 1e-4 is well under the 6e-4 of half a pixel's step in
@@ -128,8 +128,8 @@ void main()
                     if (p[2] != (inside ? 0.25f : 0.0f) || std::abs(p[0] - u) > 1e-4f ||
                         std::abs(p[1] - v) > 1e-4f) {
                         ADD_FAILURE() << "pixel (" << x << ", " << y << ") is (" << p[0] << ", "
-                                      << p[1] << ", " << p[2] << "), expected (" << u << ", "
-                                      << v << ", " << (inside ? 0.25f : 0.0f) << ")";
+                                      << p[1] << ", " << p[2] << "), expected (" << u << ", " << v
+                                      << ", " << (inside ? 0.25f : 0.0f) << ")";
                         ++wrong;
                     }
                 }

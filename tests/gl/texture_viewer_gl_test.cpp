@@ -42,8 +42,8 @@ void clearTo(const Colour &c) {
         if (std::abs(actual[i] - expected[i]) > 1)
             return ::testing::AssertionFailure()
                    << "got (" << actual[0] << ", " << actual[1] << ", " << actual[2]
-                   << "), expected (" << expected[0] << ", " << expected[1] << ", "
-                   << expected[2] << ")";
+                   << "), expected (" << expected[0] << ", " << expected[1] << ", " << expected[2]
+                   << ")";
     return ::testing::AssertionSuccess();
 }
 
@@ -82,7 +82,8 @@ class TextureViewerGl : public GlFixture {
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 
-    void show(const RenderTarget &target, Shader &shader, glm::vec2 resolution = {kWidth, kHeight}) {
+    void show(const RenderTarget &target, Shader &shader,
+              glm::vec2 resolution = {kWidth, kHeight}) {
         DisplayFramebufferTexture(target.colour, &shader, quad_.vao, resolution);
     }
 
@@ -99,8 +100,11 @@ TEST_F(TextureViewerGl, ShowsTheTargetOverTheWholeWindow) {
         Quadrants colours;
     };
     const Case cases[] = {
-        {"uniform", {{{0.2f, 0.4f, 0.6f, 1.0f}, {0.2f, 0.4f, 0.6f, 1.0f},
-                      {0.2f, 0.4f, 0.6f, 1.0f}, {0.2f, 0.4f, 0.6f, 1.0f}}}},
+        {"uniform",
+         {{{0.2f, 0.4f, 0.6f, 1.0f},
+           {0.2f, 0.4f, 0.6f, 1.0f},
+           {0.2f, 0.4f, 0.6f, 1.0f},
+           {0.2f, 0.4f, 0.6f, 1.0f}}}},
         {"black", {{{0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}}}},
         // Tells a flipped or mirrored picture from the right one.
         {"quadrants", {{{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}, {1, 1, 1, 1}}}},
@@ -251,8 +255,8 @@ void main()
     fill(targets_[0], {source, source, source, source});
 
     // Bit for bit, whatever the window's size: odd fractions and extremes too.
-    const glm::vec2 resolutions[] = {{800.0f, 600.0f}, {1.0f, 2.0f}, {1234.5f, 0.1f},
-                                     {3.0e7f, -0.25f}};
+    const glm::vec2 resolutions[] = {
+        {800.0f, 600.0f}, {1.0f, 2.0f}, {1234.5f, 0.1f}, {3.0e7f, -0.25f}};
     for (const glm::vec2 &resolution : resolutions) {
         SCOPED_TRACE(::testing::Message() << resolution.x << " x " << resolution.y);
         glBindFramebuffer(GL_FRAMEBUFFER, targets_[1].framebuffer);
