@@ -1,5 +1,4 @@
-// The texture viewer pass on a real driver: what lands where, and what state
-// it leaves behind.
+// The texture viewer pass on a real driver: what lands where.
 #include "gl_fixture.h"
 
 #include "render/quad.h"
@@ -165,108 +164,6 @@ TEST_F(TextureViewerGl, DrawsIntoTheBoundTargetAndLeavesTheWindowAlone) {
     for (const Colour &p : target)
         copied += p == shown ? 1 : 0;
     EXPECT_EQ(copied, target.size());
-}
-
-TEST_F(TextureViewerGl, LeavesNoProgramNoVertexArrayAndUnitZeroWithTheTexture) {
-    const Colour shown = {0.25f, 0.5f, 0.75f, 1.0f};
-    fill(targets_[0], {shown, shown, shown, shown});
-
-    // State the pass must override: another program and vertex array, another
-    // unit active, and the viewer's sampler pointing at a decoy on that unit.
-    const std::string common = shippedShader("common.incl");
-    const std::string vertex = shippedShader("VertexShader.vs");
-    const std::string fragment = shippedShader("Image.frag");
-    Shader other(common.c_str(), vertex.c_str(), fragment.c_str());
-    const Quad otherQuad = createImageQuad();
-    GLuint decoy = 0;
-    const std::uint8_t magenta[4] = {255, 0, 255, 255};
-    glGenTextures(1, &decoy);
-    glActiveTexture(GL_TEXTURE3);
-    glBindTexture(GL_TEXTURE_2D, decoy);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, magenta);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    viewer_->use();
-    glUniform1i(glGetUniformLocation(viewer_->programId, "fboAttachment"), 3);
-    other.use();
-    glBindVertexArray(otherQuad.vao);
-
-    // The pass sets no viewport and clears nothing: only this rectangle changes.
-    const Colour clear = {0.1f, 0.2f, 0.3f, 1.0f};
-    clearTo(clear);
-    const GLint viewport[4] = {100, 50, 200, 100};
-    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-
-    show(targets_[0], *viewer_);
-
-    GLint value = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &value);
-    EXPECT_EQ(value, 0);
-    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &value);
-    EXPECT_EQ(value, 0);
-    glGetIntegerv(GL_ACTIVE_TEXTURE, &value);
-    EXPECT_EQ(value, GL_TEXTURE0);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);
-    EXPECT_EQ(static_cast<GLuint>(value), targets_[0].colour);
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &value);
-    EXPECT_EQ(value, 0);
-    GLint viewportAfter[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewportAfter);
-    EXPECT_EQ(std::vector<GLint>(viewportAfter, viewportAfter + 4),
-              std::vector<GLint>(viewport, viewport + 4));
-    GLfloat clearAfter[4] = {};
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearAfter);
-    EXPECT_EQ(Colour({clearAfter[0], clearAfter[1], clearAfter[2], clearAfter[3]}), clear);
-
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    const std::vector<Rgba8> pixels = readPixels8(0, 0, kWidth, kHeight);
-    int wrong = 0;
-    for (int y = 0; y < kHeight && wrong < 5; ++y) {
-        for (int x = 0; x < kWidth && wrong < 5; ++x) {
-            const bool inside = x >= viewport[0] && x < viewport[0] + viewport[2] &&
-                                y >= viewport[1] && y < viewport[1] + viewport[3];
-            const auto check = rgbNear(pixels[static_cast<std::size_t>(y) * kWidth + x],
-                                       toRgba8(inside ? shown : clear));
-            if (!check) {
-                ADD_FAILURE() << "pixel (" << x << ", " << y << ") "
-                              << (inside ? "inside" : "outside") << ": " << check.message();
-                ++wrong;
-            }
-        }
-    }
-
-    glDeleteTextures(1, &decoy);
-    deleteQuad(otherQuad);
-}
-
-TEST_F(TextureViewerGl, SendsTheResolutionItIsGiven) {
-    // A viewer that writes iResolution next to the sampled texel.
-    const std::string common = shippedShader("common.incl");
-    const std::string vertex = shippedShader("TextureViewer.vs.vert");
-    const std::string fragment = writeShader("resolution.frag", R"(
-in vec2 TexCoord;
-uniform sampler2D fboAttachment;
-void main()
-{
-    FragColor = vec4(iResolution, texture(fboAttachment, TexCoord).rg);
-}
-)");
-    Shader probe(common.c_str(), vertex.c_str(), fragment.c_str());
-    const Colour source = {0.5f, 0.75f, 0.0f, 1.0f};
-    fill(targets_[0], {source, source, source, source});
-
-    // Bit for bit, whatever the window's size: odd fractions and extremes too.
-    const glm::vec2 resolutions[] = {
-        {800.0f, 600.0f}, {1.0f, 2.0f}, {1234.5f, 0.1f}, {3.0e7f, -0.25f}};
-    for (const glm::vec2 &resolution : resolutions) {
-        SCOPED_TRACE(::testing::Message() << resolution.x << " x " << resolution.y);
-        glBindFramebuffer(GL_FRAMEBUFFER, targets_[1].framebuffer);
-        glViewport(0, 0, kWidth, kHeight);
-        show(targets_[0], probe, resolution);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, targets_[1].framebuffer);
-        glReadBuffer(GL_COLOR_ATTACHMENT0);
-        const Colour centre = readPixelsF(kHalfWidth, kHalfHeight, 1, 1)[0];
-        EXPECT_EQ(centre, Colour({resolution.x, resolution.y, source[0], source[1]}));
-    }
 }
 
 } // namespace
