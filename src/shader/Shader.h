@@ -25,7 +25,6 @@ class Shader {
         std::ifstream vShaderFile;
         std::ifstream fShaderFile;
         std::ifstream commonFile;
-        // The include's stream raises only when the file is there but unreadable.
         vShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
         fShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
         try {

@@ -2,6 +2,7 @@
 // call log: what a pass draws, when the title changes, and when the loop ends.
 #include "app/frame_loop.h"
 #include "fake_glfw.h"
+#include "output_capture.h"
 #include "recording_gl.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,8 @@ class FrameLoop : public ::testing::Test {
         fps = 0.0;
         nbFrames = 0;
         title_string[0] = '\0';
+        // Only the program name matters here, not what building it reports.
+        CoutCapture quiet;
         shader = std::make_unique<Shader>("/dev/null", "/dev/null", "/dev/null");
         gl.calls.clear();
         gl.uniformLocation = {{"iResolution", 1}, {"iTime", 2}, {"iMouse", 3}};
