@@ -2,11 +2,15 @@
 #include "app/frame_loop.h"
 
 #include "app/input.h"
-#include "render/quad.h"
+#include "render/picture.h"
+#include "shader/watcher.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <string>
+#include <filesystem>
+#include <iostream>
+#include <iterator>
 
 double lt = 0.0;
 double fps = 0.0;
@@ -18,22 +22,76 @@ namespace {
 constexpr double kTitleInterval = 0.1;
 // Zero precision: a rate below 1 prints no digits.
 constexpr const char *kTitleFormat = "Quorlin - FPS = %.i ";
+constexpr int kMouseValues = 4;
 
-// Built once so that a rendered pass allocates nothing for uniform names.
-const std::string kResolutionUniform = "iResolution";
-const std::string kTimeUniform = "iTime";
-const std::string kMouseUniform = "iMouse";
+// What outlives a pass.
+struct LoopState {
+    double mouse[kMouseValues] = {};
+    bool running = false;
+    bool spaceHeld = false;
+    CommandLatches latches;
+    int view = 0;
+    int rendered = 0; // frames rendered so far
+    // The last rendered frame's inputs, to draw it again for a screenshot.
+    FrameUniforms last{};
+    double lastMouse[kMouseValues] = {};
+    int status = 0;
+};
 
-void renderImage(const FrameInputs &frame, float time) {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    frame.imageShader->use();
-    glBindVertexArray(frame.imageVao);
-    frame.imageShader->setVec2(kResolutionUniform, frame.resolution);
-    frame.imageShader->setFloat(kTimeUniform, time);
-    frame.imageShader->setVec4(kMouseUniform, frame.mouseState);
-    drawQuad();
+void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir, int view) {
+    if (reloadPrograms(scene.programs, files)) {
+        scene.programs.image.use();
+        scene.programs.image.setVec2("iResolution", scene.resolution);
+        std::cout << "Reloaded shaders from " << shaderDir << std::endl;
+    }
+    prepareTargets(scene, view);
+}
+
+// The back buffer is what a swap will show, but its content after a swap is
+// not defined; while paused the window's last frame is drawn into it again
+// from the same inputs (only the window pass, so feedback buffers stay put).
+void saveScreenshot(Scene &scene, const LoopState &state, bool drawnThisPass) {
+    const glm::ivec2 size = framebufferSize();
+    if (!drawnThisPass) {
+        if (state.rendered > 0) {
+            renderToWindow(scene, state.last, state.view, true, size);
+        } else {
+            glBindFramebuffer(GL_FRAMEBUFFER, 0);
+            glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+    }
+    const std::string name = screenshotName();
+    const std::string error = saveWindowPicture(size.x, size.y, name);
+    if (error.empty())
+        std::cout << "Saved " << std::filesystem::absolute(name).native() << std::endl;
+    else
+        std::cout << "Failed to save " << name << ": " << error << std::endl;
+}
+
+// The last frame of a --frames run: its picture comes from the buffer it was
+// drawn into, before the swap.
+int finishRun(const Options &options) {
+    if (options.output.empty())
+        return 0;
+    const glm::ivec2 size = framebufferSize();
+    const std::string error = saveWindowPicture(size.x, size.y, options.output);
+    if (error.empty())
+        return 0;
+    std::cout << "Failed to write " << options.output << ": " << error << std::endl;
+    return 1;
+}
+
+void handleCommands(unsigned pressed, LoopState &state, Scene &scene, const ShaderFiles &files,
+                    const std::string &shaderDir) {
+    if (pressed & (1u << kReloadKey))
+        reload(scene, files, shaderDir, state.view);
+    for (int view = 0; view <= kBufferPasses; ++view) {
+        if (pressed & (1u << (kView0Key + view))) {
+            state.view = view;
+            prepareTargets(scene, view);
+        }
+    }
 }
 
 } // namespace
@@ -51,17 +109,59 @@ bool refreshFrameRate(double now) {
     return true;
 }
 
-void runFrameLoop(GLFWwindow *window, const FrameInputs &frame) {
+int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
+                 const ShaderFiles &files, const Options &options) {
+    LoopState state;
+    state.running = options.frames > 0;
+    state.view = options.view;
+    ShaderWatcher watcher;
+    if (options.watch) {
+        const std::string error = watcher.open(shaderDir);
+        if (!error.empty())
+            std::cout << "Cannot watch " << shaderDir << ": " << error << std::endl;
+    }
+
     while (!glfwWindowShouldClose(window)) {
-        float time = static_cast<float>(glfwGetTime());
-        processInput(window, frame.mouseState, frame.running, frame.spaceHeld);
-        if (*frame.running) {
-            renderImage(frame, time);
+        const double now = glfwGetTime();
+        processInput(window, state.mouse, &state.running, &state.spaceHeld);
+        const unsigned pressed = pollCommandKeys(window, state.latches);
+        if (pressed != 0)
+            handleCommands(pressed, state, scene, files, shaderDir);
+        if (options.watch && watcher.changed(now))
+            reload(scene, files, shaderDir, state.view);
+
+        if (state.running) {
+            const float time =
+                options.fixedClock
+                    ? static_cast<float>(options.startTime + state.rendered / options.rate)
+                    : static_cast<float>(now);
+            const FrameUniforms uniforms{scene.resolution, time, state.lastMouse, state.rendered,
+                                         state.rendered == 0 ? 0.0f : time - state.last.time};
+            std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
+            const bool passesRan = renderBufferPasses(scene, uniforms);
+            renderToWindow(scene, uniforms, state.view, passesRan, framebufferSize());
             if (refreshFrameRate(glfwGetTime()))
                 glfwSetWindowTitle(window, title_string);
             nbFrames++;
+            state.last = uniforms;
+            state.rendered++;
+            if (state.rendered == options.frames) {
+                state.status = finishRun(options);
+                glfwSetWindowShouldClose(window, true);
+            }
         }
+        if (pressed & (1u << kScreenshotKey))
+            saveScreenshot(scene, state, state.running);
         glfwSwapBuffers(window);
         glfwPollEvents();
     }
+
+    if (state.rendered < options.frames) {
+        std::cout << "Closed after " << state.rendered << " of " << options.frames << " frames";
+        if (!options.output.empty())
+            std::cout << "; no picture written to " << options.output;
+        std::cout << std::endl;
+        return 1;
+    }
+    return state.status;
 }

@@ -1,11 +1,12 @@
 // The frame loop and its frame-rate title.
 #pragma once
 
-#include "shader/Shader.h"
+#include "app/options.h"
+#include "render/passes.h"
 
 #include <GLFW/glfw3.h>
-#include <glad/gl.h>
-#include <glm/vec2.hpp>
+
+#include <string>
 
 // Frame-rate display, shared with the input handler (which restarts lt).
 extern double lt;             // start of the current frame-rate window, seconds
@@ -18,16 +19,9 @@ extern char title_string[50]; // last title set
 // Does not count the frame itself.
 bool refreshFrameRate(double now);
 
-struct FrameInputs {
-    Shader *imageShader;
-    GLuint imageVao;
-    glm::vec2 resolution;
-    double *mouseState;
-    bool *running;
-    bool *spaceHeld;
-};
-
 // Runs until the window's close flag is set: input every pass; while running,
-// the image quad drawn into the default framebuffer with iResolution, iTime
-// and iMouse, and the title kept at the frame rate. Never throttled.
-void runFrameLoop(GLFWwindow *window, const FrameInputs &frame);
+// the frame's passes and the frame-rate title. Never throttled. Owns the
+// clock, the pause state, the keys' latches and the watcher. Returns the
+// process status: 0, or 1 when --frames was cut short or --output failed.
+int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
+                 const ShaderFiles &files, const Options &options);

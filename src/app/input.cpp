@@ -7,7 +7,17 @@
 
 #include <cstdio>
 
+namespace {
+
 enum MouseSlot { kCursorX, kCursorY, kLeftButton, kRightButton };
+
+const int kCommandKeyCodes[kCommandKeys] = {
+    GLFW_KEY_R, GLFW_KEY_S, GLFW_KEY_0, GLFW_KEY_1, GLFW_KEY_2, GLFW_KEY_3, GLFW_KEY_4,
+};
+
+glm::ivec2 lastFramebufferSize{0, 0};
+
+} // namespace
 
 void processInput(GLFWwindow *window, double *mouse, bool *running, bool *spaceHeld) {
     if (glfwGetKey(window, GLFW_KEY_ESCAPE) == GLFW_PRESS)
@@ -36,7 +46,27 @@ void processInput(GLFWwindow *window, double *mouse, bool *running, bool *spaceH
         *spaceHeld = false;
 }
 
+unsigned pollCommandKeys(GLFWwindow *window, CommandLatches &latches) {
+    unsigned pressed = 0;
+    for (int k = 0; k < kCommandKeys; ++k) {
+        const bool down = glfwGetKey(window, kCommandKeyCodes[k]) == GLFW_PRESS;
+        if (down && !latches.held[k])
+            pressed |= 1u << k;
+        latches.held[k] = down;
+    }
+    return pressed;
+}
+
 void framebuffer_size_callback(GLFWwindow *, int width, int height) {
     glViewport(0, 0, width, height);
+    lastFramebufferSize = {width, height};
     std::printf("%i:%i\n", width, height);
+}
+
+void rememberFramebufferSize(GLFWwindow *window) {
+    glfwGetFramebufferSize(window, &lastFramebufferSize.x, &lastFramebufferSize.y);
+}
+
+glm::ivec2 framebufferSize() {
+    return lastFramebufferSize;
 }

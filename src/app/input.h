@@ -2,6 +2,7 @@
 #pragma once
 
 #include <GLFW/glfw3.h>
+#include <glm/vec2.hpp>
 
 // Polled once per pass. Escape sets the close flag. mouse receives cursor x,
 // cursor y measured up from the bottom (flipped with the framebuffer height),
@@ -10,5 +11,30 @@
 // release is seen, so a held key toggles once.
 void processInput(GLFWwindow *window, double *mouse, bool *running, bool *spaceHeld);
 
+// The keys beyond space and Escape, each acted on once per press.
+enum CommandKey {
+    kReloadKey,
+    kScreenshotKey,
+    kView0Key,
+    kView1Key,
+    kView2Key,
+    kView3Key,
+    kView4Key,
+    kCommandKeys
+};
+
+// One latch per command key, closed while the key is held.
+struct CommandLatches {
+    bool held[kCommandKeys] = {};
+};
+
+// Returns a mask with bit k set for each command key k newly pressed.
+unsigned pollCommandKeys(GLFWwindow *window, CommandLatches &latches);
+
 // Follows the framebuffer with the viewport and prints "W:H".
 void framebuffer_size_callback(GLFWwindow *window, int width, int height);
+
+// The framebuffer size the callback last saw, seeded once at start-up so
+// that the frame loop never has to ask the window system for it.
+void rememberFramebufferSize(GLFWwindow *window);
+glm::ivec2 framebufferSize();

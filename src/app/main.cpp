@@ -2,9 +2,9 @@
 #include "app/banner.h"
 #include "app/frame_loop.h"
 #include "app/input.h"
-#include "render/quad.h"
-#include "render/render_targets.h"
-#include "shader/Shader.h"
+#include "app/options.h"
+#include "render/passes.h"
+#include "shader/programs.h"
 #include "shader/shader_files.h"
 
 #include <GLFW/glfw3.h>
@@ -15,13 +15,12 @@
 #include <iostream>
 #include <system_error>
 
-namespace {
-constexpr int SCR_WIDTH = 800;
-constexpr int SCR_HEIGHT = 600;
-constexpr int kMouseValues = 4;
-} // namespace
+int main(int argc, char **argv) {
+    Options options;
+    const ParseResult parsed = parseOptions(argc, argv, options, std::cout, std::cerr);
+    if (!parsed.run)
+        return parsed.status;
 
-int main() {
     std::cout << kStandardTag.data() << std::endl;
 
     std::error_code cwdError;
@@ -37,7 +36,8 @@ int main() {
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow *window = glfwCreateWindow(SCR_WIDTH, SCR_HEIGHT, "Quorlin", nullptr, nullptr);
+    GLFWwindow *window =
+        glfwCreateWindow(options.width, options.height, "Quorlin", nullptr, nullptr);
     if (window == nullptr) {
         std::cout << "Failed to create GLFW window" << std::endl;
         glfwTerminate();
@@ -53,31 +53,27 @@ int main() {
         return -1;
     }
 
-    const std::string shaderRoot = shaderRootOf(workingDirectory);
-    const ShaderFiles files = shaderFilesIn(shaderRoot);
-    Shader imageShader(files.common.c_str(), files.vertex.c_str(), files.image.c_str());
-    Shader viewerShader(files.common.c_str(), files.viewerVertex.c_str(),
-                        files.viewerFragment.c_str());
+    const std::string shaderDir = options.shaderDir.empty()
+                                      ? defaultShaderDir(shaderRootOf(workingDirectory))
+                                      : options.shaderDir;
+    const ShaderFiles files = shaderFilesIn(shaderDir);
+    Scene scene{buildPrograms(files), createImageQuad(),
+                // The viewer quad stays bound until the first frame binds the image quad.
+                createViewerQuad(), createRenderTargets(options.width, options.height),
+                glm::vec2(options.width, options.height)};
+    buildBufferPasses(scene.programs, files);
+    prepareTargets(scene, options.view);
+    rememberFramebufferSize(window);
 
-    const Quad imageQuad = createImageQuad();
-    // For the texture viewer pass; nothing in the loop draws it yet.
-    const Quad viewerQuad = createViewerQuad();
-    const RenderTargets renderTargets = createRenderTargets(SCR_WIDTH, SCR_HEIGHT);
+    scene.programs.image.use();
+    scene.programs.image.setVec2("iResolution", scene.resolution);
 
-    double mouseState[kMouseValues] = {};
-    const glm::vec2 resolution(SCR_WIDTH, SCR_HEIGHT);
-    imageShader.use();
-    imageShader.setVec2("iResolution", resolution);
+    const int status = runFrameLoop(window, scene, shaderDir, files, options);
 
-    bool running = false;
-    bool spaceHeld = false;
-    runFrameLoop(window,
-                 {&imageShader, imageQuad.vao, resolution, mouseState, &running, &spaceHeld});
-
-    deleteQuad(imageQuad);
-    deleteQuad(viewerQuad);
-    deleteRenderTargets(renderTargets);
-    // Both programs go with the context here.
+    deleteQuad(scene.imageQuad);
+    deleteQuad(scene.viewerQuad);
+    deleteRenderTargets(scene.targets);
+    // The programs go with the context here.
     glfwTerminate();
-    return 0;
+    return status;
 }

@@ -1,18 +1,14 @@
-// Render target set-up and release.
+// Render target set-up, use and release.
 #include "render/render_targets.h"
 
 #include <iostream>
 
 namespace {
 
-RenderTarget createRenderTarget(int width, int height) {
-    RenderTarget target{};
-    // The framebuffer stays bound throughout: the attachments go to it.
-    glGenFramebuffers(1, &target.framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-
-    glGenTextures(1, &target.colour);
-    glBindTexture(GL_TEXTURE_2D, target.colour);
+GLuint createColourTexture(int width, int height) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
@@ -21,16 +17,33 @@ RenderTarget createRenderTarget(int width, int height) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glGenerateMipmap(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, 0);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.colour, 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    return texture;
+}
+
+void reportIfIncomplete() {
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+        std::cout << "ERROR::FRAMEBUFFER:: Framebuffer is not complete!" << std::endl;
+}
+
+void clearBound() {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+RenderTarget createRenderTarget(int width, int height) {
+    RenderTarget target{};
+    // The framebuffer stays bound throughout: the attachments go to it.
+    glGenFramebuffers(1, &target.framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    target.colour = createColourTexture(width, height);
 
     glGenRenderbuffers(1, &target.renderbuffer);
     glBindRenderbuffer(GL_RENDERBUFFER, target.renderbuffer);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
                               target.renderbuffer);
-
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
-        std::cout << "ERROR::FRAMEBUFFER:: Framebuffer is not complete!" << std::endl;
+    reportIfIncomplete();
     return target;
 }
 
@@ -43,6 +56,41 @@ RenderTargets createRenderTargets(int width, int height) {
     return targets;
 }
 
+void clearOnFirstUse(RenderTarget &target) {
+    if (target.cleared)
+        return;
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    clearBound();
+    target.cleared = true;
+}
+
+void addSpare(RenderTarget &target, int width, int height) {
+    if (target.spareFramebuffer != 0)
+        return;
+    glGenFramebuffers(1, &target.spareFramebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, target.spareFramebuffer);
+    target.spareColour = createColourTexture(width, height);
+    // Depth is never tested, so both textures can share the one renderbuffer.
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              target.renderbuffer);
+    reportIfIncomplete();
+    clearBound();
+}
+
+GLuint currentTexture(const RenderTarget &target) {
+    return target.spareIsCurrent ? target.spareColour : target.colour;
+}
+
+void bindForWriting(const RenderTarget &target) {
+    const bool toSpare = target.spareFramebuffer != 0 && !target.spareIsCurrent;
+    glBindFramebuffer(GL_FRAMEBUFFER, toSpare ? target.spareFramebuffer : target.framebuffer);
+}
+
+void finishWrite(RenderTarget &target) {
+    if (target.spareFramebuffer != 0)
+        target.spareIsCurrent = !target.spareIsCurrent;
+}
+
 void deleteRenderTargets(const RenderTargets &targets) {
     for (const RenderTarget &target : targets)
         glDeleteFramebuffers(1, &target.framebuffer);
@@ -50,4 +98,10 @@ void deleteRenderTargets(const RenderTargets &targets) {
         glDeleteRenderbuffers(1, &target.renderbuffer);
     for (const RenderTarget &target : targets)
         glDeleteTextures(1, &target.colour);
+    for (const RenderTarget &target : targets) {
+        if (target.spareFramebuffer == 0)
+            continue;
+        glDeleteFramebuffers(1, &target.spareFramebuffer);
+        glDeleteTextures(1, &target.spareColour);
+    }
 }

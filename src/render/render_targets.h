@@ -1,5 +1,6 @@
-// The four float off-screen render targets, window-sized at start-up and
-// never resized.
+// The four float off-screen render targets, made at the render size at
+// start-up and never resized. A target that a pass both reads and writes gets
+// a second colour texture, and the two swap roles every frame.
 #pragma once
 
 #include <glad/gl.h>
@@ -10,6 +11,11 @@ struct RenderTarget {
     GLuint framebuffer;
     GLuint colour;
     GLuint renderbuffer;
+    // Made only for a target whose pass samples itself.
+    GLuint spareFramebuffer;
+    GLuint spareColour;
+    bool spareIsCurrent; // the spare holds the latest content
+    bool cleared;        // start-up leaves the texture undefined until this
 };
 
 using RenderTargets = std::array<RenderTarget, 4>;
@@ -19,5 +25,22 @@ using RenderTargets = std::array<RenderTarget, 4>;
 // bound and no texture bound on unit 0.
 RenderTargets createRenderTargets(int width, int height);
 
-// Framebuffers in creation order, then renderbuffers, then colour textures.
+// Clears the target's current texture to zero the first time it is used.
+// Leaves the target's framebuffer bound.
+void clearOnFirstUse(RenderTarget &target);
+
+// Adds the second texture, cleared, unless there is one. Leaves its
+// framebuffer bound and no texture bound on the active unit.
+void addSpare(RenderTarget &target, int width, int height);
+
+// The texture holding the target's latest content.
+GLuint currentTexture(const RenderTarget &target);
+
+// Binds the framebuffer that a pass writes: the one whose texture is not
+// current when there is a spare. finishWrite makes what it wrote current.
+void bindForWriting(const RenderTarget &target);
+void finishWrite(RenderTarget &target);
+
+// Framebuffers in creation order, then renderbuffers, then colour textures,
+// then the spares.
 void deleteRenderTargets(const RenderTargets &targets);

@@ -73,10 +73,26 @@ class Shader {
 
     void use() { glUseProgram(programId); }
 
+    // For reload, which replaces a program only by one that links; start-up
+    // keeps whatever it built.
+    bool linked() const {
+        GLint status = 0;
+        glGetProgramiv(programId, GL_LINK_STATUS, &status);
+        return status != 0;
+    }
+    // Only a replaced or unused program is released; the rest go with the context.
+    void release() { glDeleteProgram(programId); }
+    // Whether the linked program reads the uniform: a declared one that the
+    // compiler removed has no location either.
+    bool hasUniform(const char *name) const { return glGetUniformLocation(programId, name) != -1; }
+
     // Setters apply to the current program; callers use() first. Locations are
     // looked up on every set so a program never holds stale ones.
     void setFloat(const std::string &name, float value) const {
         glUniform1f(glGetUniformLocation(programId, name.c_str()), value);
+    }
+    void setInt(const std::string &name, int value) const {
+        glUniform1i(glGetUniformLocation(programId, name.c_str()), value);
     }
     void setSampler(const std::string &name, unsigned int unit) const {
         glUniform1i(glGetUniformLocation(programId, name.c_str()), static_cast<GLint>(unit));
@@ -84,7 +100,7 @@ class Shader {
     void setVec2(const std::string &name, glm::vec2 value) const {
         glUniform2f(glGetUniformLocation(programId, name.c_str()), value[0], value[1]);
     }
-    void setVec4(const std::string &name, double *values) const {
+    void setVec4(const std::string &name, const double *values) const {
         glUniform4f(glGetUniformLocation(programId, name.c_str()), static_cast<float>(values[0]),
                     static_cast<float>(values[1]), static_cast<float>(values[2]),
                     static_cast<float>(values[3]));

@@ -1,19 +1,19 @@
-// Where the shader files live and what each is called. The files sit in a
-// Shaders directory beside the working directory, so the program runs in place
-// from a build directory one level below the project.
+// Where the shader files live and what each is called. By default the files
+// sit in a Shaders directory beside the working directory, so the program runs
+// in place from a build directory one level below the project.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <string>
+
+constexpr int kBufferPasses = 4;
 
 struct ShaderFiles {
     std::string vertex;
     std::string viewerVertex;
     std::string image;
-    std::string bufferA;
-    std::string bufferB;
-    std::string bufferC;
-    std::string bufferD;
+    std::array<std::string, kBufferPasses> buffers; // BufferA.fs to BufferD.fs
     std::string viewerFragment;
     std::string common;
 };
@@ -21,6 +21,12 @@ struct ShaderFiles {
 // The parent of the working directory, as text. The root's parent is the root.
 std::string shaderRootOf(const std::filesystem::path &workingDirectory);
 
-// Each path is the root followed directly by a fixed suffix: joined as text,
-// not normalised, so "/" gives "//Shaders/...", which the file system accepts.
-ShaderFiles shaderFilesIn(const std::string &shaderRoot);
+// The default directory: the root followed by "/Shaders", joined as text.
+std::string defaultShaderDir(const std::string &shaderRoot);
+
+// Each path is the directory followed directly by "/" and a fixed name: joined
+// as text, not normalised, so "//Shaders" stays as it is.
+ShaderFiles shaderFilesIn(const std::string &dir);
+
+// Whether a bare file name is one of the set's nine.
+bool isShaderFileName(const std::string &name);

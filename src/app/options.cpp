@@ -1,0 +1,113 @@
+// Command-line parsing with CLI11, held to the program's own wording and exit
+// statuses rather than the library's.
+#include "app/options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr int kUsageStatus = 2;
+// Four float targets of this size already take several GiB.
+constexpr int kMaxSide = 8192;
+constexpr int kViews = 4;
+constexpr double kMaxTime = 1e7;
+constexpr double kMaxRate = 1e6;
+
+struct UsageError {
+    std::string message;
+};
+
+int parseSide(const std::string &text, const std::string &whole) {
+    int value = 0;
+    const char *end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end || value < 1 || value > kMaxSide)
+        throw UsageError{"--size: '" + whole + "' is not WIDTHxHEIGHT with each side from 1 to " +
+                         std::to_string(kMaxSide)};
+    return value;
+}
+
+void parseSize(const std::string &text, Options &options) {
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos)
+        throw UsageError{"--size: '" + text + "' is not WIDTHxHEIGHT, such as 800x600"};
+    options.width = parseSide(text.substr(0, x), text);
+    options.height = parseSide(text.substr(x + 1), text);
+}
+
+void checkPaths(const Options &options) {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    if (!options.shaderDir.empty() && !fs::is_directory(options.shaderDir, ignored))
+        throw UsageError{
+            "SHADER_DIR: '" + options.shaderDir +
+            (fs::exists(options.shaderDir, ignored) ? "' is not a directory" : "' does not exist")};
+    if (options.output.empty())
+        return;
+    if (fs::is_directory(options.output, ignored))
+        throw UsageError{"--output: '" + options.output + "' is a directory"};
+    const fs::path folder = fs::path(options.output).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ignored))
+        throw UsageError{"--output: the folder '" + folder.string() + "' does not exist"};
+}
+
+} // namespace
+
+ParseResult parseOptions(int argc, const char *const *argv, Options &options, std::ostream &out,
+                         std::ostream &err) {
+    CLI::App app{"Fills a window, frame after frame, with a fragment shader you write.", "quorlin"};
+    app.set_version_flag("--version", std::string("quorlin ") + QUORLIN_VERSION,
+                         "Print the version and exit");
+    std::string size;
+    app.add_option("SHADER_DIR", options.shaderDir,
+                   "Directory holding Image.frag, common.incl, ... (default: ../Shaders)");
+    app.add_option("--size", size, "Window, iResolution and render-target size (default 800x600)")
+        ->type_name("WxH");
+    app.add_option("--frames", options.frames, "Render N frames from the start, then exit")
+        ->check(CLI::Range(1, std::numeric_limits<int>::max()));
+    app.add_option("--output", options.output, "After the last frame, save the window as PNG")
+        ->type_name("FILE");
+    auto *time = app.add_option("--time", options.startTime,
+                                "Fixed clock: frame k gets iTime = T + k / RATE");
+    time->check(CLI::Range(-kMaxTime, kMaxTime));
+    auto *rate = app.add_option("--rate", options.rate,
+                                "Frames per second of the fixed clock "
+                                "(default 60; alone means --time 0)");
+    rate->check(CLI::Range(1.0 / kMaxRate, kMaxRate));
+    app.add_flag("--watch", options.watch, "Reload the shaders when a file of the set changes");
+    app.add_option("--view", options.view, "Show render target N (1 to 4) instead of the image")
+        ->check(CLI::Range(0, kViews));
+    app.footer("Keys: space starts and pauses, R reloads, S saves a screenshot, 1-4 show a "
+               "render target, 0 the image, Escape quits.");
+
+    try {
+        app.parse(argc, argv);
+        if (!size.empty())
+            parseSize(size, options);
+        // A range check lets NaN through.
+        if (!std::isfinite(options.startTime) || !std::isfinite(options.rate))
+            throw UsageError{"--time and --rate take finite numbers"};
+        checkPaths(options);
+    } catch (const CLI::CallForHelp &) {
+        out << app.help() << std::flush;
+        return {false, 0};
+    } catch (const CLI::CallForVersion &e) {
+        out << e.what() << std::endl;
+        return {false, 0};
+    } catch (const CLI::ParseError &e) {
+        err << "quorlin: " << e.what() << "\nRun 'quorlin --help' for usage." << std::endl;
+        return {false, kUsageStatus};
+    } catch (const UsageError &e) {
+        err << "quorlin: " << e.message << "\nRun 'quorlin --help' for usage." << std::endl;
+        return {false, kUsageStatus};
+    }
+    options.fixedClock = time->count() > 0 || rate->count() > 0;
+    if (!options.output.empty() && options.frames == 0)
+        options.frames = 1;
+    return {true, 0};
+}

@@ -1,0 +1,28 @@
+// The command line, parsed once into a plain value that the rest reads.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+struct Options {
+    std::string shaderDir; // empty: the Shaders directory beside the working directory
+    int width = 800;
+    int height = 600;
+    int frames = 0;     // 0: run until the window is closed
+    std::string output; // empty: no picture at the end
+    bool fixedClock = false;
+    double startTime = 0.0;
+    double rate = 60.0;
+    bool watch = false;
+    int view = 0; // 0: the image; 1 to 4: render target 1 to 4
+};
+
+struct ParseResult {
+    bool run;   // false: the process ends now with status
+    int status; // 0 after --help or --version, 2 after bad usage
+};
+
+// Help and version go to out; a bad-usage line starting with "quorlin: " and
+// a hint to run --help go to err. Nothing is printed for a usable command.
+ParseResult parseOptions(int argc, const char *const *argv, Options &options, std::ostream &out,
+                         std::ostream &err);

@@ -1,0 +1,105 @@
+// Drawing a frame's passes.
+#include "render/passes.h"
+
+#include "render/texture_viewer.h"
+
+#include <glm/vec2.hpp>
+
+#include <string>
+
+namespace {
+
+unsigned bit(int n) {
+    return 1u << n;
+}
+
+// Built once so that a rendered pass allocates nothing for uniform names.
+const std::string kResolutionUniform = "iResolution";
+const std::string kTimeUniform = "iTime";
+const std::string kMouseUniform = "iMouse";
+const std::string kFrameUniform = "iFrame";
+const std::string kTimeDeltaUniform = "iTimeDelta";
+
+// Uses the program's current state: leaves texture unit n active for the
+// highest channel n it samples.
+void setInputs(const Shader &shader, const ProgramInputs &inputs, const FrameUniforms &uniforms,
+               const RenderTargets &targets) {
+    shader.setVec2(kResolutionUniform, uniforms.resolution);
+    shader.setFloat(kTimeUniform, uniforms.time);
+    shader.setVec4(kMouseUniform, uniforms.mouse);
+    if (inputs.frame)
+        shader.setInt(kFrameUniform, uniforms.frame);
+    if (inputs.timeDelta)
+        shader.setFloat(kTimeDeltaUniform, uniforms.timeDelta);
+    for (int n = 0; n < kBufferPasses; ++n) {
+        if (!(inputs.channels & bit(n)))
+            continue;
+        glActiveTexture(GL_TEXTURE0 + n);
+        glBindTexture(GL_TEXTURE_2D, currentTexture(targets[n]));
+    }
+}
+
+void clearWindow() {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+} // namespace
+
+void prepareTargets(Scene &scene, int view) {
+    const Programs &programs = scene.programs;
+    unsigned used = programs.imageInputs.channels | programs.active;
+    if (view > 0)
+        used |= bit(view - 1);
+    for (int x = 0; x < kBufferPasses; ++x) {
+        const BufferPass &pass = programs.buffers[x];
+        if (pass.shader)
+            used |= pass.inputs.channels;
+        // A pass reading its own target must not read the texture it writes.
+        if ((programs.active & bit(x)) && (pass.inputs.channels & bit(x)))
+            addSpare(scene.targets[x], static_cast<int>(scene.resolution.x),
+                     static_cast<int>(scene.resolution.y));
+    }
+    for (int x = 0; x < kBufferPasses; ++x)
+        if (used & bit(x))
+            clearOnFirstUse(scene.targets[x]);
+}
+
+bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
+    Programs &programs = scene.programs;
+    if (programs.active == 0)
+        return false;
+    for (int x = 0; x < kBufferPasses; ++x) {
+        if (!(programs.active & bit(x)))
+            continue;
+        BufferPass &pass = programs.buffers[x];
+        RenderTarget &target = scene.targets[x];
+        bindForWriting(target);
+        glViewport(0, 0, static_cast<GLsizei>(uniforms.resolution.x),
+                   static_cast<GLsizei>(uniforms.resolution.y));
+        pass.shader->use();
+        glBindVertexArray(scene.imageQuad.vao);
+        setInputs(*pass.shader, pass.inputs, uniforms, scene.targets);
+        drawQuad();
+        finishWrite(target);
+    }
+    return true;
+}
+
+void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool restoreViewport,
+                    glm::ivec2 windowSize) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (restoreViewport)
+        glViewport(0, 0, windowSize.x, windowSize.y);
+    clearWindow();
+    if (view > 0) {
+        DisplayFramebufferTexture(currentTexture(scene.targets[view - 1]), &scene.programs.viewer,
+                                  scene.viewerQuad.vao, uniforms.resolution);
+        return;
+    }
+    Shader &image = scene.programs.image;
+    image.use();
+    glBindVertexArray(scene.imageQuad.vao);
+    setInputs(image, scene.programs.imageInputs, uniforms, scene.targets);
+    drawQuad();
+}

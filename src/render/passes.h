@@ -1,0 +1,44 @@
+// The frame's passes: the active buffer passes into their render targets,
+// then the image (or a target through the viewer) into the window.
+#pragma once
+
+#include "render/quad.h"
+#include "render/render_targets.h"
+#include "shader/programs.h"
+
+#include <glm/vec2.hpp>
+
+// The values a frame hands to every program that reads them.
+struct FrameUniforms {
+    glm::vec2 resolution;
+    float time;
+    const double *mouse; // four values, narrowed when set
+    int frame;           // frames rendered before this one
+    float timeDelta;     // seconds since the previous rendered frame's clock
+};
+
+// Everything the passes draw with; owned by the entry point.
+struct Scene {
+    Programs programs;
+    Quad imageQuad;
+    Quad viewerQuad;
+    RenderTargets targets;
+    glm::vec2 resolution; // the render size, also the targets' size
+};
+
+// Gives every target that the programs sample, write or that view shows (1 to
+// 4; 0 is the image) its first clear, and a second texture to each target
+// whose pass samples it. Run after each (re)build and change of view, never
+// per frame; does nothing for a set without buffer passes that shows the image.
+void prepareTargets(Scene &scene, int view);
+
+// Renders the active buffer passes in the order A to D, each into its target
+// with the viewport at the render size. Returns whether any ran, in which
+// case the viewport is left at the render size.
+bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms);
+
+// Binds the default framebuffer, clears it and draws the image, or target
+// view - 1 through the viewer when view is 1 to 4. Sets the viewport to
+// windowSize only when restoreViewport is set.
+void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool restoreViewport,
+                    glm::ivec2 windowSize);

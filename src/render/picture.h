@@ -1,0 +1,16 @@
+// Pictures of the window on disk: read back from the default framebuffer and
+// written as 8-bit RGBA PNG, top row first.
+#pragma once
+
+#include <glad/gl.h>
+
+#include <string>
+
+// Reads the default framebuffer's back buffer, where a frame is drawn before
+// it is shown, at size width x height and writes it to path, complete or not
+// at all. Returns an empty string on success, else the reason. Binds the
+// default framebuffer for reading.
+std::string saveWindowPicture(int width, int height, const std::string &path);
+
+// quorlin-YYYYMMDD-HHMMSS-mmm.png for the current local time.
+std::string screenshotName();

@@ -1,0 +1,43 @@
+// The file set's GL programs: the image, the texture viewer and the buffer
+// passes the image needs, built at start-up and rebuilt on reload.
+#pragma once
+
+#include "shader/Shader.h"
+#include "shader/shader_files.h"
+
+#include <array>
+#include <optional>
+
+// What a linked program reads, worked out once after each link so that a
+// frame sets only what the program uses.
+struct ProgramInputs {
+    unsigned channels = 0;  // bit n: samples iChannel n, which is render target n
+    bool frame = false;     // iFrame
+    bool timeDelta = false; // iTimeDelta
+};
+
+struct BufferPass {
+    std::optional<Shader> shader; // absent while not needed or never linked
+    ProgramInputs inputs;
+};
+
+struct Programs {
+    Shader image;
+    Shader viewer;
+    ProgramInputs imageInputs;
+    std::array<BufferPass, kBufferPasses> buffers;
+    unsigned active = 0; // bit x: buffer pass x is needed and has a linked program
+};
+
+// The image program, then the viewer program, as start-up builds them: kept
+// whether or not they link.
+Programs buildPrograms(const ShaderFiles &files);
+
+// Builds the buffer passes that the image samples, following the chain from
+// pass to pass. A buffer file is read only when its pass is needed.
+void buildBufferPasses(Programs &programs, const ShaderFiles &files);
+
+// Reads and builds every program again; each is replaced only by one that
+// links. Returns whether the image program was replaced. May change the
+// current program.
+bool reloadPrograms(Programs &programs, const ShaderFiles &files);

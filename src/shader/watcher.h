@@ -1,0 +1,27 @@
+// Watches the shader directory for changes to the set's files (written in
+// place, renamed over, deleted and re-created) with inotify.
+#pragma once
+
+#include <string>
+
+class ShaderWatcher {
+  public:
+    ShaderWatcher() = default;
+    ShaderWatcher(const ShaderWatcher &) = delete;
+    ShaderWatcher &operator=(const ShaderWatcher &) = delete;
+    ~ShaderWatcher();
+
+    // Returns an empty string, or why the directory cannot be watched.
+    std::string open(const std::string &dir);
+
+    // One non-blocking read a call. True once per burst of changes, when the
+    // last of them is settleSeconds old: one save arrives as several events,
+    // and a file is built only after its writer is done.
+    bool changed(double now);
+
+    static constexpr double settleSeconds = 0.05;
+
+  private:
+    int fd_ = -1;
+    double lastChange_ = -1.0; // below zero: nothing pending
+};
