@@ -11,7 +11,7 @@ packages=(
     cmake g++ make pkg-config
     libglfw3-dev python3-glad libglm-dev libstb-dev libgtest-dev
     libgl1-mesa-dri libglx-mesa0 xvfb xauth
-    xdotool python3 python3-xlib imagemagick
+    libcli11-dev xdotool python3 python3-xlib python3-pil apitrace hyperfine time
     valgrind clang libclang-rt-14-dev
 )
 

@@ -36,6 +36,8 @@ std::string ShaderWatcher::open(const std::string &dir) {
 }
 
 bool ShaderWatcher::changed(double now) {
+    if (fd_ < 0)
+        return false;
     alignas(inotify_event) static char buffer[kEventBytes];
     const ssize_t length = read(fd_, buffer, sizeof(buffer));
     for (ssize_t offset = 0; offset < length;) {
