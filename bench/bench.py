@@ -1,669 +1,268 @@
 #!/usr/bin/python3
-"""Measures Quorlin against the reference loop in a private X server.
+"""Times Quorlin against bench/reference_loop.cpp with hyperfine in a private
+Xvfb on llvmpipe and prints a Markdown table of figures; it judges nothing.
+Run through scripts/bench.sh, which builds both programs first."""
 
-Run through scripts/bench.sh, which builds both programs first. For a trivial
-shader and for the shipped one it starts Quorlin and the reference in turn,
-several rounds, and prints their frame rates (read from the window titles),
-their start-up times and their peak resident memory, with the ratios. With
---soak it renders with Quorlin alone for a number of minutes and prints its
-resident memory over that time. It prints figures; it judges nothing. A
-non-zero exit means the measurement itself went wrong (a window that never
-appeared, a shader that did not build, a program that did not close).
+import argparse, json, os, re, select, shlex, shutil, statistics, subprocess, sys, tempfile, time
+from datetime import date
 
-Needs python3-xlib: run it with /usr/bin/python3.
-"""
-
-import argparse
-import os
-import re
-import select
-import shutil
-import statistics
-import subprocess
-import sys
-import tempfile
-import time
-from dataclasses import dataclass, field
-from datetime import datetime, timezone
-
-from Xlib import X, XK, Xatom, display, error
-from Xlib.ext import damage, xtest
-from Xlib.protocol import event as xevent
-
-SCREEN = "1024x768x24"
-WINDOW_SIZE = (800, 600)
-TRIVIAL_IMAGE = "void main() { FragColor = vec4(0.25, 0.5, 0.75, 1.0); }\n"
-# What TRIVIAL_IMAGE puts on a 24-bit screen; one step of slack for rounding.
-TRIVIAL_PIXEL = (64, 128, 191)
-PIXEL_TOLERANCE = 1
-TITLE_FPS = re.compile(r"FPS = (\d*) $")
-KEY_HOLD = 0.05  # long enough for a few passes of either loop to see the key
-START_TIMEOUT = 20.0
-FIRST_TITLE_TIMEOUT = 10.0
-CLOSE_TIMEOUT = 10.0
-# CPUs' worth of other work above which the machine counts as busy; kernel
-# housekeeping alone stays well below it.
-BUSY_MACHINE = 0.1
+TRIVIAL = "void main() { FragColor = vec4(0.25, 0.5, 0.75, 1.0); }\n"
+SAMPLE = "uniform sampler2D iChannel{0};\nin vec2 TexCoord;\nvoid main() {{ FragColor = {1}; }}\n"
+# The image reads all four targets; B reads A and C reads B, so the passes chain.
+FOUR_PASSES = {
+    "Image.frag": "".join(f"uniform sampler2D iChannel{n};\n" for n in range(3))
+    + SAMPLE.format(3, " + ".join(f"0.25 * texture(iChannel{n}, TexCoord)" for n in range(4))),
+    "BufferA.fs": TRIVIAL,
+    "BufferB.fs": SAMPLE.format(0, "texture(iChannel0, TexCoord).bgra"),
+    "BufferC.fs": SAMPLE.format(1, "0.5 * texture(iChannel1, TexCoord)"),
+    "BufferD.fs": "void main() { FragColor = vec4(iMouse.xy / iResolution, 0.5, 1.0); }\n",
+}
+# Each timed run takes about two seconds here.
+TRIVIAL_FRAMES, DEFAULT_FRAMES, PASS_FRAMES, OUTPUT_FRAMES = 2000, 150, 60, 600
+EDITS = 20
+FOREVER = str(2**31 - 1)
+RETRIES = []  # failed runs whose rounds were run again
 
 
-class BenchError(Exception):
-    pass
+def no_cache():
+    return dict(os.environ, MESA_SHADER_CACHE_DISABLE="true")
 
 
-@dataclass
-class Run:
-    name: str
-    startup_map: float = 0.0  # exec to the window being mapped, seconds
-    startup_ready: float = 0.0  # exec to the first buffer swap, seconds
-    fps: list = field(default_factory=list)
-    vm_hwm_kib: int = 0
-    vm_rss_kib: int = 0
-    cpu_seconds: float = 0.0
-    # Over the sampled stretch: CPU time per frame of the program and of the
-    # X server, and the CPUs' worth of work that neither they nor this script
-    # did, which shows how much else the machine was running meanwhile.
-    frames: float = 0.0
-    program_us_per_frame: float = 0.0
-    server_us_per_frame: float = 0.0
-    other_load: float = 0.0
-    output: str = ""
+def start_xvfb():
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                               "1280x720x24", "-nolisten", "tcp"],
+                              pass_fds=[write_end], stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as numbers:
+        number = numbers.readline().strip()
+    if not number:
+        sys.exit("Xvfb did not start")
+    os.environ["DISPLAY"] = ":" + number
+    return server
 
 
-# --- the X server ---------------------------------------------------------
+def shader_set(tmp, name, shipped, replaced):
+    shutil.copytree(shipped, os.path.join(tmp, name))
+    for file, text in replaced.items():
+        with open(os.path.join(tmp, name, file), "w") as out:
+            out.write(text)
+    return os.path.join(tmp, name)
 
 
-def renicer(niceness):
-    """What a child runs before exec to take the given niceness, if any.
-    Applied before exec so that every thread the child starts inherits it."""
-    if not niceness:
-        return None
-    return lambda: os.nice(niceness)
+def hyperfine(commands, args, tmp, runs, env=None, attempts=3):
+    """hyperfine's results for commands. A round with a failed run is run
+    again: on a busy machine a window can fail to open now and then."""
+    out, log = os.path.join(tmp, "hyperfine.json"), os.path.join(tmp, "output.log")
+    with open(log, "w") as output:
+        subprocess.run(["hyperfine", "-N", "-i", "--style", "none", "--warmup", str(args.warmup),
+                        "--runs", str(runs), "--output", "inherit", "--export-json", out]
+                       + [shlex.join(c) for c in commands], check=True, stdout=output, env=env)
+    with open(out) as results, open(log, errors="replace") as output:
+        results, printed = json.load(results)["results"], set(output.read().splitlines())
+    failed = [f"{r['command']} exited with {r['exit_codes']}" for r in results if any(r["exit_codes"])]
+    if not failed:
+        return results
+    print("\n".join(failed + ["Printed:"] + sorted(printed)), file=sys.stderr)
+    if attempts == 1:
+        sys.exit("giving up")
+    RETRIES.append(failed[0])
+    return hyperfine(commands, args, tmp, runs, env, attempts - 1)
 
 
-class XServer:
-    """A private Xvfb on a display number of its own choosing."""
-
-    def __init__(self, workdir, niceness):
-        self.workdir = workdir
-        self.niceness = niceness
-        self.proc = None
-        self.log = None
-        self.name = None
-
-    def __enter__(self):
-        read_end, write_end = os.pipe()
-        self.log = open(os.path.join(self.workdir, "xvfb.log"), "w")
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN, "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=self.log, stderr=self.log,
-            preexec_fn=renicer(self.niceness))
-        os.close(write_end)
-        number = b""
-        deadline = time.monotonic() + 20
-        while not number.endswith(b"\n"):
-            remaining = deadline - time.monotonic()
-            if remaining <= 0 or not select.select([read_end], [], [], remaining)[0]:
-                break
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        if not number.strip():
-            self.__exit__(None, None, None)
-            raise BenchError("Xvfb did not report a display number")
-        self.name = ":" + number.decode().strip()
-        return self
-
-    def __exit__(self, *exc):
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.log.close()
+def time_group(subjects, args, tmp):
+    """subjects: {name: (argv, frames)}, each run at its frame count and at one
+    frame, in rounds of reversed order so that the machine's drift falls on
+    all alike. Per frame is the difference over frames - 1: start-up drops
+    out. Returns ({name: (wall, CPU) per frame}, {command: (wall, CPU, times)})."""
+    commands = {}
+    for name, (argv, frames) in subjects.items():
+        commands[name], commands[name + "@1"] = argv + ["--frames", str(frames)], argv + ["--frames", "1"]
+    wall, cpu = {n: [] for n in commands}, {n: [] for n in commands}
+    for round_ in range(args.rounds):
+        order = list(commands)[:: 1 if round_ % 2 == 0 else -1]
+        for name, result in zip(order, hyperfine([commands[n] for n in order], args, tmp, args.runs)):
+            wall[name] += result["times"]
+            cpu[name].append(result["user"] + result["system"])
+    # The median wall time shrugs off a run that another process slowed down;
+    # hyperfine gives CPU time only as a mean per command.
+    runs = {n: (statistics.median(wall[n]), statistics.mean(cpu[n]), wall[n]) for n in commands}
+    return {n: tuple((runs[n][i] - runs[n + "@1"][i]) / (f - 1) for i in (0, 1))
+            for n, (_, f) in subjects.items()}, runs
 
 
-# --- watching windows -------------------------------------------------------
+def peak_rss_mib(argv, tmp):
+    subprocess.run(["/usr/bin/time", "-f", "%M", "-o", os.path.join(tmp, "rss")] + argv, check=True,
+                   stdout=subprocess.DEVNULL)
+    with open(os.path.join(tmp, "rss")) as kib:
+        return int(kib.read().split()[-1]) / 1024
 
 
-class Observer:
-    """One X connection that sees top-level windows appear and their titles
-    change, and plays the user's keyboard and pointer through XTest."""
-
-    def __init__(self, name, server_pid, niceness):
-        self.server_pid = server_pid
-        self.niceness = niceness
-        self.d = display.Display(name)
-        for ext in ("DAMAGE", "XTEST"):
-            if not self.d.has_extension(ext):
-                raise BenchError(f"the X server lacks {ext}")
-        self.d.damage_query_version()
-        self.root = self.d.screen().root
-        self.root.change_attributes(event_mask=X.SubstructureNotifyMask)
-        self.net_wm_name = self.d.intern_atom("_NET_WM_NAME")
-        self.net_wm_pid = self.d.intern_atom("_NET_WM_PID")
-        self.utf8 = self.d.intern_atom("UTF8_STRING")
-        self.wm_protocols = self.d.intern_atom("WM_PROTOCOLS")
-        self.wm_delete = self.d.intern_atom("WM_DELETE_WINDOW")
-        self.space = self.d.keysym_to_keycode(XK.string_to_keysym("space"))
-        self.damage_event = self.d.extension_event.DamageNotify
-        # Windows may vanish between an event and a request about them.
-        self.d.set_error_handler(lambda err, req: None)
-        self.d.sync()
-
-    def events(self, deadline):
-        """Yields (arrival time, event) until the deadline, and (time, None)
-        at least every 50 ms so that a caller can give up early."""
-        while True:
-            while self.d.pending_events():
-                ev = self.d.next_event()
-                yield time.monotonic(), ev
-            remaining = deadline - time.monotonic()
-            if remaining <= 0:
-                return
-            if not select.select([self.d], [], [], min(remaining, 0.05))[0]:
-                yield time.monotonic(), None
-
-    def title(self, window):
-        prop = window.get_full_property(self.net_wm_name, self.utf8)
-        if prop is None:
-            return None
-        value = prop.value
-        return value.decode("utf-8", "replace") if isinstance(value, bytes) else str(value)
-
-    def press_space_at_centre(self, window):
-        # Focus follows the pointer without a window manager: put it inside.
-        geometry = window.get_geometry()
-        origin = window.translate_coords(self.root, 0, 0)
-        x = -origin.x + geometry.width // 2
-        y = -origin.y + geometry.height // 2
-        xtest.fake_input(self.d, X.MotionNotify, x=x, y=y)
-        xtest.fake_input(self.d, X.KeyPress, self.space)
-        self.d.sync()
-        pressed = time.monotonic()
-        time.sleep(KEY_HOLD)
-        xtest.fake_input(self.d, X.KeyRelease, self.space)
-        self.d.sync()
-        return pressed
-
-    def pixel_at_centre(self, window):
-        geometry = window.get_geometry()
-        image = window.get_image(geometry.width // 2, geometry.height // 2, 1, 1,
-                                 X.ZPixmap, 0xFFFFFFFF)
-        b, g, r = image.data[0], image.data[1], image.data[2]
-        return r, g, b
-
-    def request_close(self, window):
-        message = xevent.ClientMessage(window=window, client_type=self.wm_protocols,
-                                       data=(32, [self.wm_delete, X.CurrentTime, 0, 0, 0]))
-        window.send_event(message)
-        self.d.sync()
+def wait_for_line(proc, prefix):
+    deadline = time.monotonic() + 10
+    while select.select([proc.stdout], [], [], max(0, deadline - time.monotonic()))[0]:
+        line = proc.stdout.readline()
+        if line.startswith(prefix.encode()):
+            return
+        if not line:
+            break
+    sys.exit(f"no '{prefix}' line from {proc.args}")
 
 
-# --- one program ------------------------------------------------------------
-
-
-def proc_status(pid):
-    fields = {}
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            key, _, value = line.partition(":")
-            if key in ("VmHWM", "VmRSS"):
-                fields[key] = int(value.split()[0])
-    return fields
-
-
-def busy_cpu_seconds():
-    """CPU time the whole machine has spent on anything but idling."""
-    with open("/proc/stat") as f:
-        values = [int(v) for v in f.readline().split()[1:]]
-    user, nice, system, idle, iowait, irq, softirq, steal = values[:8]
-    return (user + nice + system + irq + softirq + steal) / os.sysconf("SC_CLK_TCK")
-
-
-@dataclass
-class CpuSnapshot:
-    wall: float
-    program: float
-    server: float
-    own: float
-    machine: float
-
-
-def proc_cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        after_name = f.read().rsplit(")", 1)[1].split()
-    return (int(after_name[11]) + int(after_name[12])) / os.sysconf("SC_CLK_TCK")
-
-
-class Program:
-    """A started binary, its window and its title samples."""
-
-    def __init__(self, observer, name, argv, cwd, env, logpath):
-        self.obs = observer
-        self.run = Run(name)
-        self.logpath = logpath
-        self.window = None
-        self.log = open(logpath, "w")
-        self.started = time.monotonic()
-        self.proc = subprocess.Popen(argv, cwd=cwd, env=env, stdout=self.log,
-                                     stderr=subprocess.STDOUT,
-                                     preexec_fn=renicer(observer.niceness))
-
-    def wait_until_ready(self):
-        """Start-up ends at the window's first damage: the first buffer swap,
-        which both loops make only once every start-up step is done."""
-        obs = self.obs
-        watched = {}
-        mapped = None
-        deadline = self.started + START_TIMEOUT
-        for now, ev in obs.events(deadline):
-            if ev is None:
-                pass
-            elif ev.type == X.CreateNotify and not ev.override:
-                try:
-                    attrs = ev.window.get_attributes()
-                except error.XError:
-                    continue
-                # Only InputOutput windows can be drawn to, or damaged.
-                if attrs.win_class == X.InputOutput:
-                    watched[ev.window.id] = ev.window.damage_create(damage.DamageReportNonEmpty)
-            elif ev.type == X.MapNotify and ev.window.id in watched:
-                mapped = ev.window
-                self.run.startup_map = now - self.started
-            elif ev.type == obs.damage_event and mapped is not None \
-                    and ev.drawable.id == mapped.id:
-                self.run.startup_ready = now - self.started
-                break
-            if self.proc.poll() is not None:
-                break
-        # Damage tracking is dropped before rendering, so it cannot cost frames.
-        for damage_id in watched.values():
-            obs.d.damage_destroy(damage_id)
-        obs.d.sync()
-        if not self.run.startup_ready:
-            self.stop()
-            raise BenchError(f"{self.run.name}: no window was drawn within {START_TIMEOUT:.0f} s"
-                             f"\n{self.output()}")
-        pid = mapped.get_full_property(obs.net_wm_pid, Xatom.CARDINAL)
-        if pid is None or pid.value[0] != self.proc.pid:
-            self.stop()
-            raise BenchError(f"{self.run.name}: the window that appeared is not its own")
-        self.window = mapped
-        self.window.change_attributes(event_mask=X.PropertyChangeMask)
-        obs.d.sync()
-
-    def cpu_snapshot(self, now):
-        own = os.times()
-        return CpuSnapshot(now, proc_cpu_seconds(self.proc.pid),
-                           proc_cpu_seconds(self.obs.server_pid), own.user + own.system,
-                           busy_cpu_seconds())
-
-    def render(self, warmup, seconds, on_sample=None):
-        """Presses space, then collects the frame rate of every title set
-        after the warm-up for the given seconds."""
-        obs = self.obs
-        pressed = obs.press_space_at_centre(self.window)
-        sampling_from = pressed + warmup
-        deadline = sampling_from + seconds
-        first_title = None
-        first = last = None
-        frames = 0.0
-        for now, ev in obs.events(deadline):
-            if first_title is None and now > pressed + FIRST_TITLE_TIMEOUT:
-                break
-            if ev is None or ev.type != X.PropertyNotify or ev.atom != obs.net_wm_name \
-                    or ev.window.id != self.window.id:
-                continue
-            match = TITLE_FPS.search(obs.title(self.window) or "")
-            if not match:
-                continue
-            first_title = first_title or now
-            if now >= sampling_from:
-                value = int(match.group(1) or 0)
-                self.run.fps.append(value)
-                snapshot = self.cpu_snapshot(now)
-                # Each title's rate covers the stretch since the one before.
-                if first is None:
-                    first = snapshot
-                else:
-                    frames += value * (now - last.wall)
-                last = snapshot
-                if on_sample:
-                    on_sample(now, value)
-        if first_title is None:
-            self.stop()
-            raise BenchError(f"{self.run.name}: the title never showed a frame rate after "
-                             f"space was pressed\n{self.output()}")
-        if not self.run.fps:
-            self.stop()
-            raise BenchError(f"{self.run.name}: no frame rate after the warm-up")
-        if frames > 0:
-            self.run.frames = frames
-            program = last.program - first.program
-            server = last.server - first.server
-            self.run.program_us_per_frame = program / frames * 1e6
-            self.run.server_us_per_frame = server / frames * 1e6
-            other = (last.machine - first.machine) - program - server - (last.own - first.own)
-            self.run.other_load = max(other, 0.0) / (last.wall - first.wall)
-
-    def measure_process(self):
-        status = proc_status(self.proc.pid)
-        self.run.vm_hwm_kib = status["VmHWM"]
-        self.run.vm_rss_kib = status["VmRSS"]
-        self.run.cpu_seconds = proc_cpu_seconds(self.proc.pid)
-
-    def close(self):
-        self.obs.request_close(self.window)
-        try:
-            status = self.proc.wait(CLOSE_TIMEOUT)
-        except subprocess.TimeoutExpired:
-            self.stop()
-            raise BenchError(f"{self.run.name}: did not close on a close request")
-        self.log.close()
-        self.run.output = self.output()
-        if status != 0:
-            raise BenchError(f"{self.run.name}: exit status {status}\n{self.run.output}")
-        return self.run
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
-
-    def output(self):
-        with open(self.logpath) as f:
-            return f.read()
-
-
-# --- the comparison ---------------------------------------------------------
-
-
-@dataclass
-class Subject:
-    name: str
-    argv: list
-
-
-def prepare_shaders(workdir, shipped, name, image_text):
-    """A project-like directory whose Shaders are the shipped set, with the
-    image fragment replaced when image_text is given; returns the directory
-    to run from (one level below Shaders, as the program expects)."""
-    base = os.path.join(workdir, name)
-    shutil.copytree(shipped, os.path.join(base, "Shaders"))
-    if image_text is not None:
-        with open(os.path.join(base, "Shaders", "Image.frag"), "w") as f:
-            f.write(image_text)
-    run_dir = os.path.join(base, "run")
-    os.mkdir(run_dir)
-    return run_dir
-
-
-def run_once(obs, subject, cwd, env, workdir, warmup, seconds, expect_pixel=None):
-    logpath = os.path.join(workdir, f"{subject.name.replace(' ', '_')}.log")
-    program = Program(obs, subject.name, subject.argv, cwd, env, logpath)
+def edit_latency(quorlin, shipped, tmp):
+    """Median seconds from renaming a new Image.frag over the old to the
+    reload line. A new comment each time and no shader cache, so every
+    reload compiles as an edit would."""
+    image = os.path.join(shader_set(tmp, "edited", shipped, {}), "Image.frag")
+    staged = image + ".new"  # not a name of the set, so its own events are ignored
+    with open(image) as original:
+        source = original.read()
+    proc = subprocess.Popen([quorlin, "--watch", "--frames", FOREVER, os.path.dirname(image)],
+                            stdout=subprocess.PIPE, bufsize=0, env=no_cache())
+    latencies = []
     try:
-        program.wait_until_ready()
-        program.render(warmup, seconds)
-        if expect_pixel is not None:
-            seen = obs.pixel_at_centre(program.window)
-            if any(abs(a - b) > PIXEL_TOLERANCE for a, b in zip(seen, expect_pixel)):
-                raise BenchError(f"{subject.name}: drew {seen} at the centre, "
-                                 f"expected {expect_pixel}")
-        program.measure_process()
-        run = program.close()
+        wait_for_line(proc, "C++")
+        time.sleep(1)
+        for edit in range(EDITS):
+            with open(staged, "w") as out:
+                out.write(f"{source}// edit {edit} at {time.time()}\n")
+            os.rename(staged, image)
+            saved = time.monotonic()
+            wait_for_line(proc, "Reloaded shaders from")
+            latencies.append(time.monotonic() - saved)
+            time.sleep(0.3)  # the new program reaches the screen before the next save
     finally:
-        program.stop()
-    if "ERROR::" in run.output:
-        raise BenchError(f"{subject.name}: reported an error at start-up\n{run.output}")
-    return run
+        proc.terminate()
+        proc.wait()
+    return statistics.median(latencies)
 
 
-def compare(obs, subjects, cwd, env, workdir, args, expect_pixel):
-    """Alternates the subjects, reversing the order every round so neither
-    always runs first; returns the runs of each subject in round order."""
-    runs = {s.name: [] for s in subjects}
-    for round_index in range(args.rounds):
-        order = subjects if round_index % 2 == 0 else list(reversed(subjects))
-        for subject in order:
-            runs[subject.name].append(run_once(obs, subject, cwd, env, workdir, args.warmup,
-                                               args.seconds, expect_pixel))
-        line = "  round %d: " % (round_index + 1) + ", ".join(
-            "%s %.0f fps" % (s.name, statistics.median(runs[s.name][-1].fps)) for s in subjects)
-        print(line, flush=True)
-    return runs
+def vm_mib(pid, field):
+    with open(f"/proc/{pid}/status") as status:
+        return int(re.search(field + r":\s+(\d+)", status.read())[1]) / 1024
 
 
-def pooled_fps(runs):
-    samples = [v for run in runs for v in run.fps]
-    return statistics.median(samples), len(samples)
-
-
-def median_of(runs, attribute):
-    return statistics.median(getattr(run, attribute) for run in runs)
-
-
-def report_case(title, runs, product, reference, fps_target):
-    p, r = runs[product], runs[reference]
-    p_fps, p_n = pooled_fps(p)
-    r_fps, r_n = pooled_fps(r)
-    print(f"  frame rate        {product} {p_fps:.0f} fps, {reference} {r_fps:.0f} fps "
-          f"(medians of {p_n} and {r_n} title samples)")
-    print(f"                    ratio {p_fps / r_fps:.3f}   (target >= {fps_target})")
-    paired = [statistics.median(a.fps) / statistics.median(b.fps) for a, b in zip(p, r)]
-    print("                    per round " + " ".join(f"{x:.3f}" for x in paired) +
-          f"  (median {statistics.median(paired):.3f})")
-    for label, attribute in (("window mapped", "startup_map"), ("start-up done", "startup_ready")):
-        pv, rv = median_of(p, attribute), median_of(r, attribute)
-        print(f"  {label:<17} {product} {pv * 1000:.1f} ms, {reference} {rv * 1000:.1f} ms, "
-              f"ratio {pv / rv:.3f}" + ("   (target <= 1.10)" if attribute == "startup_ready"
-                                         else ""))
-    ready = "  start-up per run  " + "; ".join(
-        f"{name} " + " ".join(f"{run.startup_ready * 1000:.1f}" for run in runs[name])
-        for name in (product, reference))
-    print(ready + " ms")
-    pv, rv = median_of(p, "vm_hwm_kib"), median_of(r, "vm_hwm_kib")
-    print(f"  peak memory       {product} {pv / 1024:.1f} MiB, {reference} {rv / 1024:.1f} MiB "
-          f"(VmHWM), ratio {pv / rv:.3f}   (target within 10%)")
-    pp, rp = median_of(p, "program_us_per_frame"), median_of(r, "program_us_per_frame")
-    ps, rs = median_of(p, "server_us_per_frame"), median_of(r, "server_us_per_frame")
-    print(f"  CPU per frame     {product} {pp:.0f} + {ps:.0f} us, {reference} {rp:.0f} + {rs:.0f} us "
-          f"(program + X server), ratio {(rp + rs) / (pp + ps):.3f} as a rate")
-    load = statistics.median(run.other_load for run in p + r)
-    print(f"  other load        {load:.2f} CPUs busy with other work while sampling "
-          f"(median over runs; of {os.cpu_count()})")
-    if load > BUSY_MACHINE:
-        print("                    the machine was busy: frame rates and start-up times swing "
-              "with that work; CPU per frame holds up better")
-
-
-def child_env(display_name, args, workdir):
-    env = dict(os.environ)
-    for name in ("MESA_GL_VERSION_OVERRIDE", "MESA_GLSL_VERSION_OVERRIDE", "LIBGL_DRIVERS_PATH",
-                 "MESA_LOADER_DRIVER_OVERRIDE", "GALLIUM_HUD", "LD_PRELOAD"):
-        env.pop(name, None)
-    env["DISPLAY"] = display_name
-    env["LIBGL_ALWAYS_SOFTWARE"] = "1"
-    env["GALLIUM_DRIVER"] = "llvmpipe"
-    env["LP_NUM_THREADS"] = str(args.lp_threads)
-    # A private, initially empty shader cache: the figures do not depend on
-    # what earlier runs left in the user's cache. The untimed first runs fill
-    # it, so every timed start-up finds its shaders compiled.
-    env["MESA_SHADER_CACHE_DIR"] = os.path.join(workdir, "mesa-shader-cache")
-    return env
-
-
-def machine_lines(reference_output):
-    cpu = "unknown CPU"
-    with open("/proc/cpuinfo") as f:
-        for line in f:
-            if line.startswith("model name"):
-                cpu = line.split(":", 1)[1].strip()
-                break
-    gl = [line for line in reference_output.splitlines() if line.startswith("GL_")]
-    return [f"machine   {os.cpu_count()} CPUs (nproc {len(os.sched_getaffinity(0))}), {cpu}",
-            f"          {'; '.join(gl) if gl else 'renderer not reported'}",
-            f"date      {datetime.now(timezone.utc).strftime('%Y-%m-%d %H:%M UTC')}"]
-
-
-def comparison(obs, args, env, workdir):
-    quorlin = Subject("Quorlin", [args.quorlin])
-    reference = Subject("reference", [args.reference])
-    cases = [("trivial shader (one constant colour)", "trivial", TRIVIAL_IMAGE, 0.97,
-              TRIVIAL_PIXEL),
-             ("shipped default shader", "default", None, 0.99, None)]
-
-    # Untimed runs: load the libraries into the page cache and fill the shader
-    # cache, so the first timed run is not the only cold one.
-    prepared = {}
-    for _, name, image, _, _ in cases:
-        prepared[name] = prepare_shaders(workdir, args.shaders, name, image)
-    first_output = ""
-    for name in prepared:
-        for subject in (quorlin, reference):
-            run = run_once(obs, subject, prepared[name], env, workdir, 0.3, 0.3)
-            if subject is reference and not first_output:
-                first_output = run.output
-
-    for line in machine_lines(first_output):
-        print(line)
-    print(f"settings  LP_NUM_THREADS={args.lp_threads}, niceness {args.nice}, {args.rounds} rounds, "
-          f"warm-up {args.warmup} s then {args.seconds} s of samples per run, Xvfb {SCREEN}, "
-          f"window {WINDOW_SIZE[0]}x{WINDOW_SIZE[1]}")
-    print()
-    for title, name, _, target, pixel in cases:
-        print(title, flush=True)
-        runs = compare(obs, [quorlin, reference], prepared[name], env, workdir, args, pixel)
-        report_case(title, runs, quorlin.name, reference.name, target)
-        print(flush=True)
-
-
-def attribution(obs, args, env, workdir):
-    """Puts Quorlin's obligations back into the reference one at a time."""
-    run_dir = prepare_shaders(workdir, args.shaders, "attribute", TRIVIAL_IMAGE)
-    variants = [Subject("reference", [args.reference]),
-                Subject("+lookups", [args.reference, "--lookup-each-set"]),
-                Subject("+input", [args.reference, "--poll-input"]),
-                Subject("+both", [args.reference, "--lookup-each-set", "--poll-input"]),
-                Subject("+all", [args.reference, "--lookup-each-set", "--poll-input",
-                                 "--start-resources"]),
-                Subject("Quorlin", [args.quorlin])]
-    for subject in variants:
-        run_once(obs, subject, run_dir, env, workdir, 0.3, 0.3)
-    print(f"attribution, trivial shader, LP_NUM_THREADS={args.lp_threads}, niceness {args.nice}, "
-          f"{args.rounds} rounds")
-    runs = compare(obs, variants, run_dir, env, workdir, args, TRIVIAL_PIXEL)
-    base, _ = pooled_fps(runs["reference"])
-    base_ready = median_of(runs["reference"], "startup_ready")
-    base_hwm = median_of(runs["reference"], "vm_hwm_kib")
-    base_cpu = median_of(runs["reference"], "program_us_per_frame") + \
-        median_of(runs["reference"], "server_us_per_frame")
-    print("  frame time added is 1/fps - 1/fps(reference); CPU per frame is the program's"
-          " and the X server's")
-    print(f"  {'variant':<10} {'fps':>6} {'ratio':>6} {'frame time':>11} {'CPU/frame':>16} "
-          f"{'start-up':>15} {'VmHWM':>16}")
-    for subject in variants:
-        these = runs[subject.name]
-        fps, _ = pooled_fps(these)
-        ready = median_of(these, "startup_ready")
-        hwm = median_of(these, "vm_hwm_kib")
-        cpu = median_of(these, "program_us_per_frame") + median_of(these, "server_us_per_frame")
-        extra_us = (1.0 / fps - 1.0 / base) * 1e6
-        print(f"  {subject.name:<10} {fps:6.0f} {fps / base:6.3f} {extra_us:+8.1f} us "
-              f"{cpu:5.0f} us ({cpu - base_cpu:+4.0f}) {ready * 1000:6.1f} ms x{ready / base_ready:.2f}"
-              f" {hwm / 1024:6.1f} MiB x{hwm / base_hwm:.2f}")
-    load = statistics.median(run.other_load for these in runs.values() for run in these)
-    print(f"  other load {load:.2f} CPUs busy with other work while sampling (median over runs)")
-    if load > BUSY_MACHINE:
-        print("  the machine was busy: frame rates and start-up times swing with that work")
-
-
-def soak(obs, args, env, workdir):
-    run_dir = prepare_shaders(workdir, args.shaders, "soak", None)
-    logpath = os.path.join(workdir, "soak.log")
-    program = Program(obs, "Quorlin", [args.quorlin], run_dir, env, logpath)
-    minutes = args.soak
-    print(f"soak      Quorlin, shipped default shader, {minutes:g} min after a {args.warmup} s "
-          f"warm-up, LP_NUM_THREADS={args.lp_threads}, niceness {args.nice}", flush=True)
+def soak(quorlin, shipped, minutes):
+    proc = subprocess.Popen([quorlin, "--frames", FOREVER, shipped], stdout=subprocess.DEVNULL)
     try:
-        program.wait_until_ready()
-        pid = program.proc.pid
-        start = {}
-        last_report = [0.0]
-
-        def on_sample(now, fps):
-            if not start:
-                start.update(proc_status(pid), time=now, fps=fps)
-                print(f"  start   VmRSS {start['VmRSS'] / 1024:.1f} MiB, "
-                      f"VmHWM {start['VmHWM'] / 1024:.1f} MiB, {fps} fps", flush=True)
-                last_report[0] = now
-            elif now - last_report[0] >= 60:
-                status = proc_status(pid)
-                print(f"  {(now - start['time']) / 60:5.1f} min VmRSS {status['VmRSS'] / 1024:.1f}"
-                      f" MiB, {fps} fps", flush=True)
-                last_report[0] = now
-
-        program.render(args.warmup, minutes * 60, on_sample)
-        program.measure_process()
-        run = program.run
-        fps_start = statistics.median(run.fps[:50])
-        fps_end = statistics.median(run.fps[-50:])
-        run = program.close()
+        time.sleep(10)  # past start-up and the first frames' allocations
+        start = vm_mib(proc.pid, "VmRSS")
+        time.sleep(minutes * 60)
+        if proc.poll() is not None:
+            sys.exit(f"quorlin stopped with status {proc.returncode}")
+        end = vm_mib(proc.pid, "VmRSS")
+        print(f"Default shader, {minutes:g} minutes after the first 10 s: VmRSS {start:.1f} MiB "
+              f"-> {end:.1f} MiB ({end - start:+.2f} MiB), VmHWM {vm_mib(proc.pid, 'VmHWM'):.1f} MiB")
     finally:
-        program.stop()
-    print(f"  end     VmRSS {run.vm_rss_kib / 1024:.1f} MiB, VmHWM {run.vm_hwm_kib / 1024:.1f} MiB")
-    print(f"  change  VmRSS {(run.vm_rss_kib - start['VmRSS']):+d} KiB over {minutes:g} min; "
-          f"frame rate {fps_start:.0f} fps in the first samples, {fps_end:.0f} fps in the last; "
-          f"CPU {run.cpu_seconds:.1f} s")
+        proc.terminate()
+        proc.wait()
+
+
+def ms(seconds):
+    return f"{seconds * 1e3:.0f} ms" if seconds >= 0.1 else f"{seconds * 1e3:.3g} ms"
+
+
+def report(args, tmp):
+    q, r, load = args.quorlin, args.reference, [os.getloadavg()[0]]
+    # A copy, so that an edit in the working tree during the run changes nothing.
+    shipped = shader_set(tmp, "shipped", args.shaders, {})
+    trivial = shader_set(tmp, "trivial", shipped, {"Image.frag": TRIVIAL})
+    passes = shader_set(tmp, "passes", shipped, FOUR_PASSES)
+    png = os.path.join(tmp, "last.png")
+    t, t_runs = time_group({"q": ([q, trivial], TRIVIAL_FRAMES), "r": ([r, trivial], TRIVIAL_FRAMES),
+                            "bare": ([r, "--cached", "--no-input", trivial], TRIVIAL_FRAMES),
+                            "watch": ([q, "--watch", trivial], TRIVIAL_FRAMES),
+                            "png": ([q, "--output", png, trivial], OUTPUT_FRAMES)}, args, tmp)
+    d, d_runs = time_group({"q": ([q, shipped], DEFAULT_FRAMES),
+                            "r": ([r, shipped], DEFAULT_FRAMES)}, args, tmp)
+    p, p_runs = time_group({"q": ([q, passes], PASS_FRAMES),
+                            "r": ([r, "--cached", "--passes", passes], PASS_FRAMES)}, args, tmp)
+    memory = [peak_rss_mib([prog, "--frames", str(DEFAULT_FRAMES), shipped], tmp) for prog in (q, r)]
+    latency = edit_latency(q, shipped, tmp)
+    # Compiling from the source up, machine code included, is what a start-up
+    # without the shader cache adds to one with it.
+    cold = hyperfine([[r, "--frames", "1", shipped]], args, tmp, 2 * args.runs, no_cache())[0]
+    compile_time = cold["median"] - d_runs["r@1"][0]
+    load.append(os.getloadavg()[0])
+
+    # The PNG run keeps its write: only a plain one-frame run is taken off.
+    png_per_frame = (t_runs["png"][0] - t_runs["q@1"][0]) / (OUTPUT_FRAMES - 1)
+    # Per-frame rows give wall / CPU; the rest wall time or memory.
+    rows = [("Trivial shader, no active pass: per frame, Quorlin vs reference", t["q"], t["r"]),
+            ("Default shader: per frame, Quorlin vs reference", d["q"], d["r"]),
+            ("Start-up (`--frames 1`), trivial shader: Quorlin vs reference",
+             t_runs["q@1"][:1], t_runs["r@1"][:1]),
+            ("Start-up (`--frames 1`), default shader: Quorlin vs reference",
+             d_runs["q@1"][:1], d_runs["r@1"][:1]),
+            ("Cost of the required design, trivial shader: CPU per frame, reference vs bare loop",
+             t["r"][1:], t["bare"][1:]),
+            ("Four buffer passes: CPU per frame, Quorlin vs reference with cached locations",
+             p["q"][1:], p["r"][1:]),
+            ("`--watch`, trivial shader: per frame, with vs without", t["watch"], t["q"]),
+            (f"`--frames {OUTPUT_FRAMES} --output`, trivial shader: wall per frame, vs the "
+             "interactive loop", [png_per_frame], t["q"][:1])]
+    lines = ["| Figure | Measured | Against | Ratio |", "|---|---|---|---|"]
+    lines += [f"| {label} | {' / '.join(ms(x) for x in a)} | {' / '.join(ms(x) for x in b)} | "
+              f"{' / '.join(f'{x / y:.2f}' for x, y in zip(a, b))} |" for label, a, b in rows]
+    lines += [f"| Peak memory (max RSS), default shader: Quorlin vs reference | {memory[0]:.0f} MiB "
+              f"| {memory[1]:.0f} MiB | {memory[0] / memory[1]:.2f} |",
+              f"| Save to `Reloaded shaders from` line, default shader, median of {EDITS} edits, "
+              f"vs its compile time (reference start-up without and with shader cache) "
+              f"| {ms(latency)} | {ms(compile_time)} | |"]
+    spread = [statistics.pstdev(w) / statistics.mean(w) for runs in (t_runs, d_runs, p_runs)
+              for n, (_, _, w) in runs.items() if not n.endswith("@1")]
+    with open("/proc/cpuinfo") as cpuinfo:
+        cpu = re.search(r"model name\s*:\s*(.*)", cpuinfo.read())[1]
+    mesa = subprocess.run(["dpkg-query", "-W", "-f", "${Version}", "libgl1-mesa-dri"],
+                          capture_output=True, text=True).stdout or "unknown"
+    return "\n".join(lines + [
+        "",
+        f"Spread of the timed runs (relative standard deviation): median "
+        f"{100 * statistics.median(spread):.1f} %, worst {100 * max(spread):.1f} %; "
+        f"1-minute load average {load[0]:.2f} before, {load[1]:.2f} after; "
+        f"{len(RETRIES)} round(s) run again after a failed run.",
+        f"Measured {date.today()} on {os.cpu_count()} CPUs ({cpu}), Mesa {mesa} llvmpipe, "
+        f"LP_NUM_THREADS={os.environ['LP_NUM_THREADS']}, Xvfb."])
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--quorlin", required=True, help="the Quorlin binary")
-    parser.add_argument("--reference", required=True, help="the reference loop binary")
-    parser.add_argument("--shaders", required=True, help="the shipped Shaders directory")
-    parser.add_argument("--rounds", type=int, default=6,
-                        help="runs of each program per case, alternating (default 6)")
-    parser.add_argument("--warmup", type=float, default=1.5,
-                        help="seconds of rendering before samples count (default 1.5)")
-    parser.add_argument("--seconds", type=float, default=3.0,
-                        help="seconds of samples per run (default 3)")
-    parser.add_argument("--lp-threads", type=int, default=0,
-                        help="LP_NUM_THREADS for llvmpipe (default 0: render in the loop's thread)")
-    parser.add_argument("--nice", type=int, default=0, metavar="N",
-                        help="run the programs and the X server at niceness N; a negative N "
-                        "(root only) puts them ahead of other work on a shared machine")
-    parser.add_argument("--soak", type=float, metavar="MINUTES",
-                        help="render with Quorlin for this long and report its memory")
-    parser.add_argument("--attribute", action="store_true",
-                        help="trace the frame-rate gap to Quorlin's per-frame obligations")
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--quorlin", required=True)
+    parser.add_argument("--reference", required=True)
+    parser.add_argument("--shaders", default=os.path.join(here, "..", "Shaders"))
+    parser.add_argument("--readme", nargs="?", const=os.path.join(here, "..", "README.md"),
+                        help="also write the table between the README's performance markers")
+    parser.add_argument("--soak", type=float, nargs="?", const=10.0, metavar="MINUTES",
+                        help="only Quorlin's resident memory over a long run")
+    parser.add_argument("--rounds", type=int, default=4)
+    parser.add_argument("--runs", type=int, default=3, help="timed runs per command per round")
+    parser.add_argument("--warmup", type=int, default=1, help="untimed runs per command per round")
     args = parser.parse_args()
-    for path in (args.quorlin, args.reference):
-        if not os.access(path, os.X_OK):
-            raise BenchError(f"not an executable: {path}")
 
-    workdir = tempfile.mkdtemp(prefix="quorlin-bench-")
-    try:
-        with XServer(workdir, args.nice) as server:
-            obs = Observer(server.name, server.proc.pid, args.nice)
-            env = child_env(server.name, args, workdir)
+    # One rendering thread: a frame's cost is the loop's plus its pixels, and
+    # on two busy cores the figures swing less.
+    os.environ.setdefault("LP_NUM_THREADS", "0")
+    os.environ["LIBGL_ALWAYS_SOFTWARE"] = "1"
+    with tempfile.TemporaryDirectory(prefix="quorlin-bench-") as tmp:
+        # Private, and filled by the warm-ups, so no run depends on earlier ones.
+        os.environ["MESA_SHADER_CACHE_DIR"] = os.path.join(tmp, "cache")
+        server = start_xvfb()
+        try:
             if args.soak is not None:
-                soak(obs, args, env, workdir)
-            elif args.attribute:
-                attribution(obs, args, env, workdir)
-            else:
-                comparison(obs, args, env, workdir)
-            obs.d.close()
-    finally:
-        shutil.rmtree(workdir, ignore_errors=True)
+                return soak(args.quorlin, args.shaders, args.soak)
+            block = report(args, tmp)
+        finally:
+            server.terminate()
+            server.wait()
+    print(block)
+    if args.readme:
+        with open(args.readme) as readme:
+            head, rest = readme.read().split("<!-- performance:begin -->\n", 1)
+        with open(args.readme, "w") as readme:
+            readme.write(f"{head}<!-- performance:begin -->\n{block}\n<!-- performance:end -->"
+                         + rest.split("<!-- performance:end -->", 1)[1])
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except BenchError as e:
-        print(f"bench: {e}", file=sys.stderr)
-        sys.exit(1)
+    main()

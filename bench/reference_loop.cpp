@@ -1,197 +1,156 @@
-// The least a loop can do to show the image shader: the yardstick that
-// bench/bench.py holds Quorlin's frame rate, start-up and memory against.
-//
-// It opens the same window with the same context, reads the same shader files
-// the same way and draws the same quad, but looks its uniform locations up
-// once, polls no input and builds nothing the image does not need. Each flag
-// puts back one thing that Quorlin does and this loop leaves out, so that a
-// gap can be traced to its cause:
-//   --lookup-each-set    look each uniform location up by name at every set
-//   --poll-input         query keys, cursor, buttons and framebuffer size
-//                        every pass, as the input handling does
-//   --start-resources    also build the viewer program, the viewer quad and
-//                        the four render targets at start-up
-//
-// Like Quorlin it starts paused and begins rendering at the first press of
-// space, so that start-up ends at the same point in both (the first swap of
-// an undrawn frame) and a harness starts both the same way. The press is
-// taken from a key callback, which costs nothing per frame.
+// The yardstick scripts/bench.sh times Quorlin against: only the work each of
+// Quorlin's frames is required to do, so the ratio is the program's overhead.
+//   quorlin_reference [--frames N] [--cached] [--no-input] [--passes] SHADER_DIR
+// --cached looks uniform locations up once and --no-input drops the input
+// queries: together, the bare loop that prices the required design. --passes
+// first draws buffer passes A to D into render targets 0 to 3.
+#include "app/frame_loop.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
 #include "shader/Shader.h"
 #include "shader/shader_files.h"
 
-#include <GLFW/glfw3.h>
-#include <glad/gl.h>
-#include <glm/vec2.hpp>
-
-#include <climits>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <iostream>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
-constexpr double kTitleInterval = 0.1;
-constexpr const char *kTitle = "Quorlin reference";
-constexpr const char *kTitleFormat = "Quorlin reference - FPS = %.i ";
+// Built once, as Quorlin's are, so that a set allocates nothing.
+const std::string kUniforms[] = {"iResolution", "iTime", "iMouse"};
 
-struct Options {
-    bool lookupEachSet = false;
-    bool pollInput = false;
-    bool startResources = false;
+struct Pass {
+    Shader shader;
+    GLint at[3];
+    unsigned channels;
 };
 
-bool parseOptions(int argc, char **argv, Options &options) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--lookup-each-set") == 0)
-            options.lookupEachSet = true;
-        else if (std::strcmp(argv[i], "--poll-input") == 0)
-            options.pollInput = true;
-        else if (std::strcmp(argv[i], "--start-resources") == 0)
-            options.startResources = true;
-        else {
-            std::cout << "Unknown option: " << argv[i] << std::endl;
-            return false;
+Pass makePass(const ShaderFiles &files, const std::string &fragment) {
+    Pass pass{Shader(files.common.c_str(), files.vertex.c_str(), fragment.c_str()), {}, 0};
+    pass.shader.use();
+    for (int i = 0; i < 3; ++i)
+        pass.at[i] = glGetUniformLocation(pass.shader.programId, kUniforms[i].c_str());
+    for (int n = 0; n < kBufferPasses; ++n) {
+        const std::string channel = "iChannel" + std::to_string(n);
+        const GLint at = glGetUniformLocation(pass.shader.programId, channel.c_str());
+        if (at != -1) {
+            glUniform1i(at, n);
+            pass.channels |= 1u << n;
         }
     }
-    return true;
+    return pass;
 }
 
-bool started = false;
-
-void onKey(GLFWwindow *, int key, int, int action, int) {
-    if (key == GLFW_KEY_SPACE && action == GLFW_PRESS)
-        started = true;
-}
-
-// The same queries, in the same number, as a pass of Quorlin's input handling;
-// on X11 the cursor and the framebuffer size each cost a server round trip.
-void pollInput(GLFWwindow *window, float mouse[4]) {
+// The queries a pass of Quorlin must make, as many of each.
+void pollInput(GLFWwindow *window, double mouse[4]) {
     if (glfwGetKey(window, GLFW_KEY_ESCAPE) == GLFW_PRESS)
         glfwSetWindowShouldClose(window, true);
-    double x = 0.0;
-    double y = 0.0;
-    glfwGetCursorPos(window, &x, &y);
-    mouse[2] = glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_LEFT) == GLFW_PRESS ? 1.0f : 0.0f;
-    mouse[3] = glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_RIGHT) == GLFW_PRESS ? 1.0f : 0.0f;
+    glfwGetCursorPos(window, &mouse[0], &mouse[1]);
+    mouse[2] = glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_LEFT) == GLFW_PRESS;
+    mouse[3] = glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_RIGHT) == GLFW_PRESS;
     int width = 0;
     int height = 0;
     glfwGetFramebufferSize(window, &width, &height);
-    mouse[0] = static_cast<float>(x);
-    mouse[1] = static_cast<float>(height - y);
-    if (glfwGetKey(window, GLFW_KEY_SPACE) == GLFW_PRESS)
-        started = true;
-    (void)glfwGetKey(window, GLFW_KEY_SPACE);
+    mouse[1] = height - mouse[1];
+    (void)(glfwGetKey(window, GLFW_KEY_SPACE) == GLFW_PRESS);
+    (void)(glfwGetKey(window, GLFW_KEY_SPACE) == GLFW_RELEASE);
+}
+
+void draw(Pass &pass, bool cached, float time, const double mouse[4], const RenderTargets &targets,
+          GLuint vao) {
+    pass.shader.use();
+    glBindVertexArray(vao);
+    if (cached) {
+        glUniform2f(pass.at[0], kWidth, kHeight);
+        glUniform1f(pass.at[1], time);
+        glUniform4f(pass.at[2], mouse[0], mouse[1], mouse[2], mouse[3]);
+    } else {
+        pass.shader.setVec2(kUniforms[0], glm::vec2(kWidth, kHeight));
+        pass.shader.setFloat(kUniforms[1], time);
+        pass.shader.setVec4(kUniforms[2], mouse);
+    }
+    for (int n = 0; n < kBufferPasses; ++n) {
+        if (pass.channels & (1u << n)) {
+            glActiveTexture(GL_TEXTURE0 + n);
+            glBindTexture(GL_TEXTURE_2D, targets[n].colour);
+        }
+    }
+    drawQuad();
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    Options options;
-    if (!parseOptions(argc, argv, options))
-        return 2;
-    const std::filesystem::path workingDirectory = std::filesystem::current_path();
-
+    int frames = 0; // 0: until closed
+    bool cached = false, input = true, passes = false;
+    std::string dir;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--frames" && i + 1 < argc)
+            frames = std::atoi(argv[++i]);
+        else if (arg == "--cached")
+            cached = true;
+        else if (arg == "--passes")
+            passes = true;
+        else if (arg == "--no-input")
+            input = false;
+        else
+            dir = arg;
+    }
+    // A window that fails to open should say why in the bench's report.
+    glfwSetErrorCallback([](int, const char *what) { std::cout << what << std::endl; });
     glfwInit();
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow *window = glfwCreateWindow(kWidth, kHeight, kTitle, nullptr, nullptr);
-    if (window == nullptr) {
-        std::cout << "Failed to create GLFW window" << std::endl;
-        glfwTerminate();
+    GLFWwindow *window = glfwCreateWindow(kWidth, kHeight, "Quorlin reference", nullptr, nullptr);
+    if (window == nullptr || (glfwMakeContextCurrent(window), !gladLoadGL(glfwGetProcAddress)))
         return 1;
-    }
-    glfwMakeContextCurrent(window);
     glfwSwapInterval(0);
-    glfwSetKeyCallback(window, onKey);
-    if (!gladLoadGL(glfwGetProcAddress)) {
-        std::cout << "Failed to initialize GLAD" << std::endl;
-        glfwTerminate();
-        return 1;
-    }
-    // The harness reports the renderer next to its figures.
-    std::cout << "GL_RENDERER: " << glGetString(GL_RENDERER) << "\n"
-              << "GL_VERSION: " << glGetString(GL_VERSION) << std::endl;
 
-    const ShaderFiles files = shaderFilesIn(shaderRootOf(workingDirectory));
-    Shader imageShader(files.common.c_str(), files.vertex.c_str(), files.image.c_str());
-    if (options.startResources)
-        Shader(files.common.c_str(), files.viewerVertex.c_str(), files.viewerFragment.c_str());
+    // Quorlin builds the viewer and the targets whatever the set uses; so
+    // does this, or start-up and memory would not compare.
+    const ShaderFiles files = shaderFilesIn(dir);
+    Pass image = makePass(files, files.image);
+    Shader(files.common.c_str(), files.viewerVertex.c_str(), files.viewerFragment.c_str());
+    std::vector<Pass> buffers;
+    for (int x = 0; passes && x < kBufferPasses; ++x)
+        buffers.push_back(makePass(files, files.buffers[x]));
     const Quad imageQuad = createImageQuad();
-    if (options.startResources) {
-        // Never used; like Quorlin's, these go with the context at exit.
-        createViewerQuad();
-        createRenderTargets(kWidth, kHeight);
-        // The render targets leave their framebuffer bound; draw to the window.
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    }
+    const Quad viewerQuad = createViewerQuad();
+    RenderTargets targets = createRenderTargets(kWidth, kHeight);
+    for (std::size_t x = 0; x < buffers.size(); ++x)
+        clearOnFirstUse(targets[x]);
 
-    const std::string resolutionName = "iResolution";
-    const std::string timeName = "iTime";
-    const std::string mouseName = "iMouse";
-    const GLint resolutionAt = glGetUniformLocation(imageShader.programId, resolutionName.c_str());
-    const GLint timeAt = glGetUniformLocation(imageShader.programId, timeName.c_str());
-    const GLint mouseAt = glGetUniformLocation(imageShader.programId, mouseName.c_str());
-    const glm::vec2 resolution(kWidth, kHeight);
-    // Without input the pointer is taken to rest at the window's centre, where
-    // the harness puts it for Quorlin too, so both draw the same picture.
-    float mouse[4] = {kWidth / 2.0f, kHeight / 2.0f, 0.0f, 0.0f};
-
-    imageShader.use();
-    glBindVertexArray(imageQuad.vao);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-
-    double lt = 0.0;
-    int nbFrames = 0;
-    char title[64] = "";
-    bool wasStarted = false;
-    while (!glfwWindowShouldClose(window)) {
+    double mouse[4] = {};
+    for (int rendered = 0; !glfwWindowShouldClose(window);) {
         const float time = static_cast<float>(glfwGetTime());
-        if (options.pollInput)
+        if (input)
             pollInput(window, mouse);
-        if (started && !wasStarted) {
-            wasStarted = true;
-            lt = glfwGetTime();
+        for (std::size_t x = 0; x < buffers.size(); ++x) {
+            bindForWriting(targets[x]);
+            glViewport(0, 0, kWidth, kHeight);
+            draw(buffers[x], cached, time, mouse, targets, imageQuad.vao);
         }
-        if (started) {
-            // The clear stays: Quorlin clears every frame and the pixel work
-            // of both loops should be the same, leaving only the loop's own.
-            glClear(GL_COLOR_BUFFER_BIT);
-            if (options.lookupEachSet) {
-                imageShader.setVec2(resolutionName, resolution);
-                imageShader.setFloat(timeName, time);
-                glUniform4f(glGetUniformLocation(imageShader.programId, mouseName.c_str()),
-                            mouse[0], mouse[1], mouse[2], mouse[3]);
-            } else {
-                glUniform2f(resolutionAt, resolution[0], resolution[1]);
-                glUniform1f(timeAt, time);
-                glUniform4f(mouseAt, mouse[0], mouse[1], mouse[2], mouse[3]);
-            }
-            drawQuad();
-
-            const double elapsed = glfwGetTime() - lt;
-            if (elapsed > kTitleInterval) {
-                const double fps = static_cast<double>(static_cast<float>(nbFrames)) / elapsed;
-                const int shown =
-                    fps < static_cast<double>(INT_MAX) ? static_cast<int>(fps) : INT_MAX;
-                std::snprintf(title, sizeof(title), kTitleFormat, shown);
-                glfwSetWindowTitle(window, title);
-                lt += elapsed;
-                nbFrames = 0;
-            }
-            nbFrames++;
-        }
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        if (!buffers.empty())
+            glViewport(0, 0, kWidth, kHeight);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        draw(image, cached, time, mouse, targets, imageQuad.vao);
+        if (refreshFrameRate(glfwGetTime()))
+            glfwSetWindowTitle(window, title_string);
+        nbFrames++;
+        if (++rendered == frames)
+            glfwSetWindowShouldClose(window, true);
         glfwSwapBuffers(window);
         glfwPollEvents();
     }
-
     deleteQuad(imageQuad);
+    deleteQuad(viewerQuad);
+    deleteRenderTargets(targets);
     glfwTerminate();
     return 0;
 }

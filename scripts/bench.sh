@@ -1,47 +1,15 @@
 #!/usr/bin/env bash
-# Builds Quorlin and the reference loop in Release and prints how Quorlin's
-# frame rate, start-up time and peak memory compare, in a private X server
-# with Mesa's software renderer. Figures only: nothing here passes or fails.
-#
-#   scripts/bench.sh [options]            the comparison (a few minutes)
-#   scripts/bench.sh --attribute          where a frame-rate gap comes from
-#   scripts/bench.sh --soak [minutes]     memory over a long run (default 10)
-#
-# Other options (--rounds, --warmup, --seconds, --lp-threads) go to
-# bench/bench.py; see its --help. The build goes to build-bench/, or to
-# QUORLIN_BENCH_BUILD_DIR when set.
+# Builds Quorlin and the reference loop in Release into build-bench/ and times
+# them against each other in a private X server; prints figures, judges nothing.
+#   scripts/bench.sh [--readme]        the table (five to six minutes); --readme also
+#                                      writes it between README.md's performance markers
+#   scripts/bench.sh --soak [MINUTES]  Quorlin's resident memory over a long run (10)
+# bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
-
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build_dir=${QUORLIN_BENCH_BUILD_DIR:-$root/build-bench}
-
-args=()
-while (($#)); do
-    if [ "$1" = --soak ]; then
-        args+=(--soak)
-        if [[ ${2:-} =~ ^[0-9]+([.][0-9]+)?$ ]]; then
-            args+=("$2")
-            shift
-        else
-            args+=(10)
-        fi
-    else
-        args+=("$1")
-    fi
-    shift
-done
-
-# Timings mean little without optimisation; the tests are not needed here.
-cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_TESTS=OFF >/dev/null
-if ! cmake --build "$build_dir" -j"$(nproc)" --target quorlin quorlin_reference >"$build_dir/bench-build.log" 2>&1; then
-    cat "$build_dir/bench-build.log"
-    grep -q "add_subdirectory(bench)" "$root/CMakeLists.txt" ||
-        echo "bench/ is not part of the build: the top-level CMakeLists.txt needs add_subdirectory(bench)."
-    exit 1
-fi
-
-exec /usr/bin/python3 "$root/bench/bench.py" \
-    --quorlin "$build_dir/quorlin" \
-    --reference "$build_dir/bench/quorlin_reference" \
-    --shaders "$root/Shaders" \
-    "${args[@]}"
+build=$root/build-bench
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target quorlin quorlin_reference >"$build/bench-build.log" 2>&1 ||
+    { cat "$build/bench-build.log"; exit 1; }
+exec /usr/bin/python3 "$root/bench/bench.py" --quorlin "$build/quorlin" \
+    --reference "$build/bench/quorlin_reference" --shaders "$root/Shaders" "$@"
