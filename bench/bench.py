@@ -21,7 +21,6 @@ FOUR_PASSES = {
 TRIVIAL_FRAMES, DEFAULT_FRAMES, PASS_FRAMES, OUTPUT_FRAMES = 2000, 150, 60, 600
 EDITS = 20
 FOREVER = str(2**31 - 1)
-RETRIES = []  # failed runs whose rounds were run again
 
 
 def no_cache():
@@ -31,7 +30,7 @@ def no_cache():
 def start_xvfb():
     read_end, write_end = os.pipe()
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                               "1280x720x24", "-nolisten", "tcp"],
+                               "1280x720x24", "-nolisten", "tcp", "-noreset"],
                               pass_fds=[write_end], stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as numbers:
@@ -50,24 +49,19 @@ def shader_set(tmp, name, shipped, replaced):
     return os.path.join(tmp, name)
 
 
-def hyperfine(commands, args, tmp, runs, env=None, attempts=3):
-    """hyperfine's results for commands. A round with a failed run is run
-    again: on a busy machine a window can fail to open now and then."""
+def hyperfine(commands, args, tmp, runs, env=None):
+    """hyperfine's results for commands; a failed run ends the benchmark."""
     out, log = os.path.join(tmp, "hyperfine.json"), os.path.join(tmp, "output.log")
     with open(log, "w") as output:
         subprocess.run(["hyperfine", "-N", "-i", "--style", "none", "--warmup", str(args.warmup),
                         "--runs", str(runs), "--output", "inherit", "--export-json", out]
                        + [shlex.join(c) for c in commands], check=True, stdout=output, env=env)
     with open(out) as results, open(log, errors="replace") as output:
-        results, printed = json.load(results)["results"], set(output.read().splitlines())
+        results, printed = json.load(results)["results"], output.read()
     failed = [f"{r['command']} exited with {r['exit_codes']}" for r in results if any(r["exit_codes"])]
-    if not failed:
-        return results
-    print("\n".join(failed + ["Printed:"] + sorted(printed)), file=sys.stderr)
-    if attempts == 1:
-        sys.exit("giving up")
-    RETRIES.append(failed[0])
-    return hyperfine(commands, args, tmp, runs, env, attempts - 1)
+    if failed:
+        sys.exit("\n".join(failed + ["Printed:", printed]))
+    return results
 
 
 def time_group(subjects, args, tmp):
@@ -219,8 +213,7 @@ def report(args, tmp):
         "",
         f"Spread of the timed runs (relative standard deviation): median "
         f"{100 * statistics.median(spread):.1f} %, worst {100 * max(spread):.1f} %; "
-        f"1-minute load average {load[0]:.2f} before, {load[1]:.2f} after; "
-        f"{len(RETRIES)} round(s) run again after a failed run.",
+        f"1-minute load average {load[0]:.2f} before, {load[1]:.2f} after.",
         f"Measured {date.today()} on {os.cpu_count()} CPUs ({cpu}), Mesa {mesa} llvmpipe, "
         f"LP_NUM_THREADS={os.environ['LP_NUM_THREADS']}, Xvfb."])
 
