@@ -1,0 +1,65 @@
+"""For the ordinary build only: the GL calls of a short run against a golden file
+(QUORLIN_UPDATE_GOLDEN=1 rewrites it), valgrind, and scripts/run.sh with no display."""
+import os, pathlib, re, subprocess
+
+from harness import BANNER, SHADERS, Case, png, start_server
+from test_pictures import image
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+# The window system's calls, the building of programs (whose reports and sources are
+# tested elsewhere) and look-ups of uniforms that a program does not use.
+SKIPPED = re.compile(r"^(glX|gl(Create|Compile|Attach|Delete)Shader|glShaderSource|glCreateProgram|glLinkProgram|"
+                     r"glGet(Shader|Program)iv)|// fake| = -1$")
+NUMBER = re.compile(r"(?<![\d.])-?\d+(\.\d+)?(e-?\d+)?(?!\d)")  # object names and the clock
+
+
+def squeeze(lines):
+    """A block repeated with only other numbers becomes its first copy, noted with the count."""
+    masked, kept, at = [NUMBER.sub("#", line) for line in lines], [], 0
+    while at < len(lines):
+        size = next((n for n in range(1, 20) if masked[at + n:at + 2 * n] == masked[at:at + n]), 1)
+        count = 1
+        while masked[at + count * size:at + (count + 1) * size] == masked[at:at + size]:
+            count += 1
+        kept += lines[at:at + size]
+        kept[-1] += "  # and %d more like the %d line(s) ending here" % (count - 1, size) if count > 1 else ""
+        at += size * count
+    return kept
+
+
+class Plain(Case):
+
+    def test_gl_calls_of_a_short_run(self):
+        trace = os.path.join(self.project(), "run.trace")
+        self.run_quorlin("--frames", "2", "--time", "0", SHADERS, prefix=["apitrace", "trace", "-o", trace],
+                         display=start_server(self.addCleanup))  # a new server: the pointer where it starts
+        dump = subprocess.run(["apitrace", "dump", "--color=never", "--call-nos=no", "--arg-names=no", "--multiline=no",
+                               trace], capture_output=True, text=True, check=True).stdout
+        # From the first program on: what comes before is GLFW's.
+        calls = [call for call in dump[dump.index("\nglCreateShader"):].strip().split("\n") if not SKIPPED.search(call)]
+        golden, actual = pathlib.Path(HERE, "..", "golden", "default-run.txt"), "\n".join(squeeze(calls)) + "\n"
+        if os.environ.get("QUORLIN_UPDATE_GOLDEN"):
+            golden.write_text(actual)
+        self.assertEqual(actual, golden.read_text())
+
+    def test_valgrind_finds_no_memory_errors(self):
+        root = self.project(**{"Image.frag": image("t(iChannel1)"), "BufferA.fs": image("t(iChannel0) + vec4(0.1)"),
+                               "BufferB.fs": image("t(iChannel0)")})
+        result = self.run_quorlin(
+            "--frames", "3", "--size", "64x48", "--output", os.path.join(root, "out.png"), root + "/Shaders",
+            display=self.display, timeout=600, prefix=[
+                "valgrind", "--error-exitcode=99", "--leak-check=full", "--errors-for-leak-kinds=definite",
+                "--suppressions=" + os.path.join(HERE, "..", "memory", "valgrind.supp")],
+            # The driver stays mapped at exit; rendering in the calling thread spares memcheck llvmpipe's workers.
+            env={"LD_PRELOAD": os.environ["QUORLIN_KEEP_MODULES"], "LP_NUM_THREADS": "0"})
+        self.assertIn("ERROR SUMMARY: 0 errors", result.stderr)
+        self.assertEqual((result.returncode, result.stdout), (0, BANNER))
+
+    def test_run_script_without_a_display_saves_a_picture(self):
+        picture = os.path.join(self.project(), "quorlin.png")
+        result = subprocess.run([os.path.join(HERE, "..", "..", "scripts", "run.sh")], capture_output=True, text=True,
+                                env={**{k: v for k, v in os.environ.items() if k != "DISPLAY"},
+                                     "QUORLIN_PICTURE": picture, "QUORLIN_FRAMES": "2"}, timeout=600)
+        self.assertEqual((result.returncode, result.stdout[-len(picture) - 7:]), (0, "Saved %s\n" % picture))
+        self.assertEqual(png(picture)[0].size, (800, 600))
+        self.assertNotEqual(png(picture)[0].getextrema()[:3], ((0, 0),) * 3, "a black picture")
