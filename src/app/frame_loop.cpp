@@ -57,8 +57,7 @@ void saveScreenshot(Scene &scene, const LoopState &state, bool drawnThisPass) {
             renderToWindow(scene, state.last, state.view, true, size);
         } else {
             glBindFramebuffer(GL_FRAMEBUFFER, 0);
-            glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-            glClear(GL_COLOR_BUFFER_BIT);
+            clearBoundFramebuffer();
         }
     }
     const std::string name = screenshotName();

@@ -9,10 +9,6 @@
 
 namespace {
 
-unsigned bit(int n) {
-    return 1u << n;
-}
-
 // Built once so that a rendered pass allocates nothing for uniform names.
 const std::string kResolutionUniform = "iResolution";
 const std::string kTimeUniform = "iTime";
@@ -32,16 +28,11 @@ void setInputs(const Shader &shader, const ProgramInputs &inputs, const FrameUni
     if (inputs.timeDelta)
         shader.setFloat(kTimeDeltaUniform, uniforms.timeDelta);
     for (int n = 0; n < kBufferPasses; ++n) {
-        if (!(inputs.channels & bit(n)))
+        if (!(inputs.channels & passBit(n)))
             continue;
         glActiveTexture(GL_TEXTURE0 + n);
         glBindTexture(GL_TEXTURE_2D, currentTexture(targets[n]));
     }
-}
-
-void clearWindow() {
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
 }
 
 } // namespace
@@ -50,18 +41,18 @@ void prepareTargets(Scene &scene, int view) {
     const Programs &programs = scene.programs;
     unsigned used = programs.imageInputs.channels | programs.active;
     if (view > 0)
-        used |= bit(view - 1);
+        used |= passBit(view - 1);
     for (int x = 0; x < kBufferPasses; ++x) {
         const BufferPass &pass = programs.buffers[x];
         if (pass.shader)
             used |= pass.inputs.channels;
         // A pass reading its own target must not read the texture it writes.
-        if ((programs.active & bit(x)) && (pass.inputs.channels & bit(x)))
+        if ((programs.active & passBit(x)) && (pass.inputs.channels & passBit(x)))
             addSpare(scene.targets[x], static_cast<int>(scene.resolution.x),
                      static_cast<int>(scene.resolution.y));
     }
     for (int x = 0; x < kBufferPasses; ++x)
-        if (used & bit(x))
+        if (used & passBit(x))
             clearOnFirstUse(scene.targets[x]);
 }
 
@@ -70,7 +61,7 @@ bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
     if (programs.active == 0)
         return false;
     for (int x = 0; x < kBufferPasses; ++x) {
-        if (!(programs.active & bit(x)))
+        if (!(programs.active & passBit(x)))
             continue;
         BufferPass &pass = programs.buffers[x];
         RenderTarget &target = scene.targets[x];
@@ -91,7 +82,7 @@ void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool 
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     if (restoreViewport)
         glViewport(0, 0, windowSize.x, windowSize.y);
-    clearWindow();
+    clearBoundFramebuffer();
     if (view > 0) {
         DisplayFramebufferTexture(currentTexture(scene.targets[view - 1]), &scene.programs.viewer,
                                   scene.viewerQuad.vao, uniforms.resolution);

@@ -26,11 +26,6 @@ void reportIfIncomplete() {
         std::cout << "ERROR::FRAMEBUFFER:: Framebuffer is not complete!" << std::endl;
 }
 
-void clearBound() {
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-}
-
 RenderTarget createRenderTarget(int width, int height) {
     RenderTarget target{};
     // The framebuffer stays bound throughout: the attachments go to it.
@@ -49,6 +44,11 @@ RenderTarget createRenderTarget(int width, int height) {
 
 } // namespace
 
+void clearBoundFramebuffer() {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
 RenderTargets createRenderTargets(int width, int height) {
     RenderTargets targets{};
     for (RenderTarget &target : targets)
@@ -60,7 +60,7 @@ void clearOnFirstUse(RenderTarget &target) {
     if (target.cleared)
         return;
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    clearBound();
+    clearBoundFramebuffer();
     target.cleared = true;
 }
 
@@ -74,7 +74,7 @@ void addSpare(RenderTarget &target, int width, int height) {
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
                               target.renderbuffer);
     reportIfIncomplete();
-    clearBound();
+    clearBoundFramebuffer();
 }
 
 GLuint currentTexture(const RenderTarget &target) {

@@ -25,6 +25,9 @@ using RenderTargets = std::array<RenderTarget, 4>;
 // bound and no texture bound on unit 0.
 RenderTargets createRenderTargets(int width, int height);
 
+// Clears whatever framebuffer is bound to transparent black.
+void clearBoundFramebuffer();
+
 // Clears the target's current texture to zero the first time it is used.
 // Leaves the target's framebuffer bound.
 void clearOnFirstUse(RenderTarget &target);

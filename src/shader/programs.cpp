@@ -6,15 +6,11 @@ namespace {
 const char *const kChannelNames[kBufferPasses] = {"iChannel0", "iChannel1", "iChannel2",
                                                   "iChannel3"};
 
-unsigned bit(int n) {
-    return 1u << n;
-}
-
 ProgramInputs inspect(const Shader &shader) {
     ProgramInputs inputs;
     for (int n = 0; n < kBufferPasses; ++n)
         if (shader.hasUniform(kChannelNames[n]))
-            inputs.channels |= bit(n);
+            inputs.channels |= passBit(n);
     inputs.frame = shader.hasUniform("iFrame");
     inputs.timeDelta = shader.hasUniform("iTimeDelta");
     return inputs;
@@ -27,7 +23,7 @@ ProgramInputs prepare(Shader &shader) {
     if (inputs.channels != 0)
         shader.use();
     for (int n = 0; n < kBufferPasses; ++n)
-        if (inputs.channels & bit(n))
+        if (inputs.channels & passBit(n))
             shader.setSampler(kChannelNames[n], static_cast<unsigned>(n));
     return inputs;
 }
@@ -36,12 +32,18 @@ Shader build(const ShaderFiles &files, const std::string &fragment) {
     return Shader(files.common.c_str(), files.vertex.c_str(), fragment.c_str());
 }
 
+// A candidate that does not link is given back at once.
+bool keepIfLinked(Shader &candidate) {
+    if (candidate.linked())
+        return true;
+    candidate.release();
+    return false;
+}
+
 // Replaces current by candidate when candidate links; returns whether it did.
 bool replaceIfLinked(Shader &current, Shader candidate) {
-    if (!candidate.linked()) {
-        candidate.release();
+    if (!keepIfLinked(candidate))
         return false;
-    }
     current.release();
     current = candidate;
     return true;
@@ -49,10 +51,8 @@ bool replaceIfLinked(Shader &current, Shader candidate) {
 
 void rebuildBuffer(BufferPass &pass, const ShaderFiles &files, const std::string &path) {
     Shader candidate = build(files, path);
-    if (!candidate.linked()) {
-        candidate.release();
+    if (!keepIfLinked(candidate))
         return;
-    }
     if (pass.shader)
         pass.shader->release();
     pass.shader = candidate;
@@ -68,9 +68,9 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
     for (bool grew = true; grew;) {
         grew = false;
         for (int x = 0; x < kBufferPasses; ++x) {
-            if (!(needed & bit(x)) || (visited & bit(x)))
+            if (!(needed & passBit(x)) || (visited & passBit(x)))
                 continue;
-            visited |= bit(x);
+            visited |= passBit(x);
             BufferPass &pass = programs.buffers[x];
             if (rebuild || !pass.shader)
                 rebuildBuffer(pass, files, files.buffers[x]);
@@ -85,8 +85,8 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
         BufferPass &pass = programs.buffers[x];
         if (!pass.shader)
             continue;
-        if (needed & bit(x)) {
-            programs.active |= bit(x);
+        if (needed & passBit(x)) {
+            programs.active |= passBit(x);
         } else {
             pass.shader->release();
             pass = BufferPass{};

@@ -16,6 +16,11 @@ struct ProgramInputs {
     bool timeDelta = false; // iTimeDelta
 };
 
+// The mask bit of channel or buffer pass n.
+inline unsigned passBit(int n) {
+    return 1u << n;
+}
+
 struct BufferPass {
     std::optional<Shader> shader; // absent while not needed or never linked
     ProgramInputs inputs;
