@@ -2,6 +2,7 @@
 #include "app/frame_loop.h"
 
 #include "app/input.h"
+#include "app/pacing.h"
 #include "render/picture.h"
 #include "shader/watcher.h"
 
@@ -47,19 +48,22 @@ void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir
     prepareTargets(scene, view);
 }
 
-// The back buffer is what a swap will show, but its content after a swap is
-// not defined; while paused the window's last frame is drawn into it again
-// from the same inputs (only the window pass, so feedback buffers stay put).
+// The back buffer's content after a swap is not defined; while paused the
+// window's last frame is drawn into it again from the same inputs (only the
+// window pass, so feedback buffers stay put).
+void drawLastFrame(Scene &scene, const LoopState &state) {
+    if (state.rendered > 0) {
+        renderToWindow(scene, state.last, state.view, true, framebufferSize());
+    } else {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        clearBoundFramebuffer();
+    }
+}
+
 void saveScreenshot(Scene &scene, const LoopState &state, bool drawnThisPass) {
     const glm::ivec2 size = framebufferSize();
-    if (!drawnThisPass) {
-        if (state.rendered > 0) {
-            renderToWindow(scene, state.last, state.view, true, size);
-        } else {
-            glBindFramebuffer(GL_FRAMEBUFFER, 0);
-            clearBoundFramebuffer();
-        }
-    }
+    if (!drawnThisPass)
+        drawLastFrame(scene, state);
     const std::string name = screenshotName();
     const std::string error = saveWindowPicture(size.x, size.y, name);
     if (error.empty())
@@ -113,6 +117,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
     LoopState state;
     state.running = options.frames > 0;
     state.view = options.view;
+    Pacer pacer = startPacing(window, options);
     ShaderWatcher watcher;
     if (options.watch) {
         const std::string error = watcher.open(shaderDir);
@@ -151,8 +156,22 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         }
         if (pressed & (1u << kScreenshotKey))
             saveScreenshot(scene, state, state.running);
-        glfwSwapBuffers(window);
-        glfwPollEvents();
+        if (!pacer.on) {
+            glfwSwapBuffers(window);
+            glfwPollEvents();
+        } else if (state.running) {
+            glfwSwapBuffers(window);
+            shown(pacer);
+            if (!glfwWindowShouldClose(window))
+                waitForNextFrame(pacer);
+        } else {
+            if (needsRedraw(pacer)) {
+                drawLastFrame(scene, state);
+                glfwSwapBuffers(window);
+                shown(pacer);
+            }
+            waitWhilePaused(options.watch);
+        }
     }
 
     if (state.rendered < options.frames) {

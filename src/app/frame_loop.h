@@ -20,8 +20,9 @@ extern char title_string[50]; // last title set
 bool refreshFrameRate(double now);
 
 // Runs until the window's close flag is set: input every pass; while running,
-// the frame's passes and the frame-rate title. Never throttled. Owns the
-// clock, the pause state, the keys' latches and the watcher. Returns the
+// the frame's passes and the frame-rate title. Throttled only by --max-fps
+// and --vsync, which also make a paused window wait for events. Owns the
+// clock, the pause state, the keys' latches, the pacing and the watcher. Returns the
 // process status: 0, or 1 when --frames was cut short or --output failed.
 int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                  const ShaderFiles &files, const Options &options);

@@ -2,6 +2,8 @@
 #include "app/banner.h"
 #include "app/frame_loop.h"
 #include "app/input.h"
+#include "app/install_paths.h"
+#include "app/new_set.h"
 #include "app/options.h"
 #include "render/passes.h"
 #include "shader/programs.h"
@@ -17,9 +19,12 @@
 
 int main(int argc, char **argv) {
     Options options;
-    const ParseResult parsed = parseOptions(argc, argv, options, std::cout, std::cerr);
+    const ParseResult parsed =
+        parseOptions(argc, argv, options, std::cout, std::cerr, examplesDirectory());
     if (!parsed.run)
         return parsed.status;
+    if (!options.newSet.empty())
+        return writeNewSet(options.newSet, std::cout, std::cerr);
 
     std::cout << kStandardTag.data() << std::endl;
 
@@ -44,8 +49,8 @@ int main(int argc, char **argv) {
         return -1;
     }
     glfwMakeContextCurrent(window);
-    // Unthrottled, so the title shows the rate the shader reaches.
-    glfwSwapInterval(0);
+    // Unthrottled unless asked, so the title shows the rate the shader reaches.
+    glfwSwapInterval(options.vsync ? 1 : 0);
     glfwSetFramebufferSizeCallback(window, framebuffer_size_callback);
     if (!gladLoadGL(glfwGetProcAddress)) {
         std::cout << "Failed to initialize GLAD" << std::endl;

@@ -17,6 +17,7 @@ constexpr int kMaxSide = 8192;
 constexpr int kViews = 4;
 constexpr double kMaxTime = 1e7;
 constexpr double kMaxRate = 1e6;
+constexpr int kMaxFps = 1000;
 
 struct UsageError {
     std::string message;
@@ -56,10 +57,19 @@ void checkPaths(const Options &options) {
         throw UsageError{"--output: the folder '" + folder.string() + "' does not exist"};
 }
 
+// --new writes files and runs nothing, so nothing else belongs with it.
+void checkNewSet(const CLI::App &app, const std::string &dir) {
+    if (dir.empty())
+        throw UsageError{"--new: the directory name is empty"};
+    for (const CLI::Option *option : app.get_options())
+        if (option->get_name() != "--new" && option->count() > 0)
+            throw UsageError{"--new takes no other option or argument"};
+}
+
 } // namespace
 
 ParseResult parseOptions(int argc, const char *const *argv, Options &options, std::ostream &out,
-                         std::ostream &err) {
+                         std::ostream &err, const std::string &examplesDir) {
     CLI::App app{"Fills a window, frame after frame, with a fragment shader you write.", "quorlin"};
     app.set_version_flag("--version", std::string("quorlin ") + QUORLIN_VERSION,
                          "Print the version and exit");
@@ -82,8 +92,16 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
     app.add_flag("--watch", options.watch, "Reload the shaders when a file of the set changes");
     app.add_option("--view", options.view, "Show render target N (1 to 4) instead of the image")
         ->check(CLI::Range(0, kViews));
+    app.add_option("--max-fps", options.maxFps, "Render at most N frames a second")
+        ->check(CLI::Range(1, kMaxFps));
+    app.add_flag("--vsync", options.vsync, "Swap buffers in step with the display");
+    auto *newSet = app.add_option("--new", options.newSet,
+                                  "Write a copy of the shipped shader set into the new or "
+                                  "empty directory DIR, then exit")
+                       ->type_name("DIR");
     app.footer("Keys: space starts and pauses, R reloads, S saves a screenshot, 1-4 show a "
-               "render target, 0 the image, Escape quits.");
+               "render target, 0 the image, Escape quits." +
+               (examplesDir.empty() ? "" : "\n\nExample sets: " + examplesDir));
 
     try {
         app.parse(argc, argv);
@@ -93,6 +111,8 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         if (!std::isfinite(options.startTime) || !std::isfinite(options.rate))
             throw UsageError{"--time and --rate take finite numbers"};
         checkPaths(options);
+        if (newSet->count() > 0)
+            checkNewSet(app, options.newSet);
     } catch (const CLI::CallForHelp &) {
         out << app.help() << std::flush;
         return {false, 0};

@@ -15,6 +15,9 @@ struct Options {
     double rate = 60.0;
     bool watch = false;
     int view = 0; // 0: the image; 1 to 4: render target 1 to 4
+    int maxFps = 0; // 0: unthrottled
+    bool vsync = false;
+    std::string newSet; // not empty: write a new set there instead of running
 };
 
 struct ParseResult {
@@ -24,5 +27,6 @@ struct ParseResult {
 
 // Help and version go to out; a bad-usage line starting with "quorlin: " and
 // a hint to run --help go to err. Nothing is printed for a usable command.
+// The help names examplesDir, when given, as where the example sets are.
 ParseResult parseOptions(int argc, const char *const *argv, Options &options, std::ostream &out,
-                         std::ostream &err);
+                         std::ostream &err, const std::string &examplesDir = "");

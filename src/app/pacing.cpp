@@ -1,0 +1,60 @@
+// Frame deadlines and the paused wait.
+#include "app/pacing.h"
+
+#include "app/input.h"
+#include "shader/watcher.h"
+
+namespace {
+
+// Set by the window system's redraw request, which carries no user data.
+bool uncovered = false;
+
+void windowRefreshCallback(GLFWwindow *) {
+    uncovered = true;
+}
+
+} // namespace
+
+Pacer startPacing(GLFWwindow *window, const Options &options) {
+    Pacer pacer;
+    pacer.on = options.maxFps > 0 || options.vsync;
+    if (!pacer.on)
+        return pacer;
+    pacer.period = options.maxFps > 0 ? 1.0 / options.maxFps : 0.0;
+    pacer.deadline = glfwGetTime();
+    glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+    glfwSetWindowRefreshCallback(window, windowRefreshCallback);
+    return pacer;
+}
+
+void waitForNextFrame(Pacer &pacer) {
+    double now = glfwGetTime();
+    // Due times advance by whole periods, so a late wake-up does not slow the
+    // rate; after a pause or a slow frame the schedule restarts from now
+    // rather than rushing to catch up.
+    pacer.deadline += pacer.period;
+    if (pacer.deadline < now - pacer.period)
+        pacer.deadline = now;
+    while (now < pacer.deadline) {
+        glfwWaitEventsTimeout(pacer.deadline - now);
+        now = glfwGetTime();
+    }
+}
+
+bool needsRedraw(const Pacer &pacer) {
+    return uncovered || framebufferSize() != pacer.shownSize;
+}
+
+void shown(Pacer &pacer) {
+    uncovered = false;
+    pacer.shownSize = framebufferSize();
+}
+
+void waitWhilePaused(bool watch) {
+    // GLFW cannot wait on the inotify descriptor. A save shows within two
+    // looks (one sees the events, one finds them settled) and the build.
+    if (watch)
+        glfwWaitEventsTimeout(ShaderWatcher::settleSeconds);
+    else
+        glfwWaitEvents();
+}

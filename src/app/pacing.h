@@ -1,0 +1,31 @@
+// Opt-in pacing (--max-fps, --vsync): frames on a deadline clock, and a paused
+// window that sleeps until something changes instead of spinning.
+#pragma once
+
+#include "app/options.h"
+
+#include <GLFW/glfw3.h>
+#include <glm/vec2.hpp>
+
+struct Pacer {
+    bool on = false;       // false: the loop runs unthrottled and spins while paused
+    double period = 0.0;   // seconds between frame deadlines; 0: no rate limit
+    double deadline = 0.0; // when the next frame is due
+    glm::ivec2 shownSize{0, 0};
+};
+
+// Only when paced: keys become sticky, so a tap between two looks at the
+// keyboard is still seen, and an uncovered window asks for a redraw.
+Pacer startPacing(GLFWwindow *window, const Options &options);
+
+// After a rendered frame's swap: handles events until the frame's deadline.
+void waitForNextFrame(Pacer &pacer);
+
+// Paused: whether the window was uncovered or resized since it last showed a
+// frame. Swapping a frame in resets it, through shown().
+bool needsRedraw(const Pacer &pacer);
+void shown(Pacer &pacer);
+
+// Paused: sleeps until an event; with watch, no longer than the watcher may
+// wait between looks at the directory.
+void waitWhilePaused(bool watch);
