@@ -42,7 +42,8 @@ void makeDirectories(const fs::path &dir, Made &made) {
     }
     for (auto path = missing.rbegin(); path != missing.rend(); ++path) {
         if (!fs::create_directory(*path, error) && error)
-            throw Failure{"cannot create the directory '" + path->native() + "': " + error.message()};
+            throw Failure{"cannot create the directory '" + path->native() +
+                          "': " + error.message()};
         made.paths.push_back(*path);
     }
 }

@@ -15,6 +15,7 @@ struct Options {
     double rate = 60.0;
     bool watch = false;
     int view = 0; // 0: the image; 1 to 4: render target 1 to 4
+
     int maxFps = 0; // 0: unthrottled
     bool vsync = false;
     std::string newSet; // not empty: write a new set there instead of running

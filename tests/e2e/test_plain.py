@@ -1,6 +1,7 @@
 """For the ordinary build only: the GL calls of a short run against a golden file
-(QUORLIN_UPDATE_GOLDEN=1 rewrites it), valgrind, and scripts/run.sh with no display."""
-import os, pathlib, re, subprocess
+(QUORLIN_UPDATE_GOLDEN=1 rewrites it), valgrind, scripts/run.sh with no display, and
+an install with its manual page (which the sanitizer build does not make)."""
+import os, pathlib, re, subprocess, tempfile
 
 from harness import BANNER, SHADERS, Case, png, start_server
 from test_pictures import image
@@ -63,3 +64,19 @@ class Plain(Case):
         self.assertEqual((result.returncode, result.stdout[-len(picture) - 7:]), (0, "Saved %s\n" % picture))
         self.assertEqual(png(picture)[0].size, (800, 600))
         self.assertNotEqual(png(picture)[0].getextrema()[:3], ((0, 0),) * 3, "a black picture")
+
+    def test_an_install_needs_nothing_from_the_checkout(self):
+        prefix = os.path.join(self.project(), "prefix with space")
+        subprocess.run(["cmake", "--install", os.environ["QUORLIN_BUILD_DIR"], "--prefix", prefix], check=True,
+                       capture_output=True)
+        binary, examples = os.path.join(prefix, "bin", "quorlin"), os.path.join(prefix, "share", "quorlin", "examples")
+        self.assertIn("\nExample sets: %s\n" % examples, self.run_quorlin("--help", binary=binary).stdout)
+        with tempfile.TemporaryDirectory() as elsewhere:
+            result = self.run_quorlin(os.path.join(examples, "bloom"), "--size", "64x48", "--time", "2", "--output",
+                                      "bloom.png", binary=binary, cwd=elsewhere, display=self.display)
+            self.assertEqual((result.returncode, result.stdout), (0, BANNER))
+            self.assertNotEqual(png(os.path.join(elsewhere, "bloom.png"))[0].getextrema()[:3], ((0, 0),) * 3)
+        page = subprocess.run(["man", "-l", os.path.join(prefix, "share", "man", "man1", "quorlin.1")],
+                              capture_output=True, text=True, check=True, env=dict(os.environ, MANWIDTH="100")).stdout
+        for heading in ("quorlin - fill a window with a fragment shader you write", "--max-fps", "SHADER FILES", "KEYS"):
+            self.assertIn(heading, page)

@@ -37,17 +37,21 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"/dev/null", "SHADER_DIR: '/dev/null' is not a directory"},
         {"--output /tmp", "--output: '/tmp' is a directory"},
         {"--output /none/q.png", "--output: the folder '/none' does not exist"},
+        {"--new d --vsync", "--new takes no other option or argument"},
+        {"/tmp --new d", "--new takes no other option or argument"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(parse(c[0]), start + c[1] + hint);
     // In the library's own wording, on one line.
     for (const char *line :
-         {"--frames 0", "--frames x", "--view 5", "--rate 0", "--time 1e8", "--bogus", "a b"}) {
+         {"--frames 0", "--frames x", "--view 5", "--rate 0", "--time 1e8", "--bogus", "a b",
+          "--max-fps 0", "--max-fps 1001", "--new a --new b"}) {
         const std::string printed = parse(line);
         EXPECT_EQ(printed.rfind(start, 0), 0u) << printed;
         EXPECT_EQ(printed.find('\n'), printed.size() - hint.size()) << printed;
     }
     EXPECT_EQ(parse("--output q.png --frames 2 --size 8x8"), "run||");
+    EXPECT_EQ(parse("--max-fps 1000 --vsync --watch"), "run||");
     EXPECT_EQ(parse("--version"), "0|quorlin 0.2.0\n|");
     const std::string help = "0|Fills a window, frame after frame, with a fragment shader you "
                              "write.\nUsage: quorlin [OPTIONS] [SHADER_DIR]\n";
