@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr double kMostBehind = 0.1; // seconds
+
 // Set by the window system's redraw request, which carries no user data.
 bool uncovered = false;
 
@@ -29,11 +31,12 @@ Pacer startPacing(GLFWwindow *window, const Options &options) {
 
 void waitForNextFrame(Pacer &pacer) {
     double now = glfwGetTime();
-    // Due times advance by whole periods, so a late wake-up does not slow the
-    // rate; after a pause or a slow frame the schedule restarts from now
-    // rather than rushing to catch up.
+    // Due times advance by whole periods, so a late wake-up or a moment
+    // without the processor does not slow the rate; further behind (a pause,
+    // a shader slower than the rate) the schedule restarts from now rather
+    // than rushing to catch up.
     pacer.deadline += pacer.period;
-    if (pacer.deadline < now - pacer.period)
+    if (pacer.deadline < now - kMostBehind)
         pacer.deadline = now;
     while (now < pacer.deadline) {
         glfwWaitEventsTimeout(pacer.deadline - now);
