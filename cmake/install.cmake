@@ -15,14 +15,16 @@ if(NOT HELP2MAN)
   return()
 endif()
 
-# A reproducible date: the caller's SOURCE_DATE_EPOCH, else the last commit's.
+# A reproducible date: the caller's SOURCE_DATE_EPOCH, else the last commit's;
+# outside a git checkout, the day of the build.
 set(QUORLIN_PAGE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
 if(QUORLIN_PAGE_EPOCH STREQUAL "")
   execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
                   OUTPUT_VARIABLE QUORLIN_PAGE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
 endif()
-if(QUORLIN_PAGE_EPOCH STREQUAL "")
-  set(QUORLIN_PAGE_EPOCH 0)
+set(QUORLIN_PAGE_ENV "")
+if(NOT QUORLIN_PAGE_EPOCH STREQUAL "")
+  set(QUORLIN_PAGE_ENV "SOURCE_DATE_EPOCH=${QUORLIN_PAGE_EPOCH}")
 endif()
 
 # The build tree's --help names the checkout's examples; the page names where
@@ -34,7 +36,7 @@ file(GENERATE OUTPUT "${QUORLIN_HELP_WRAPPER}"
 set(QUORLIN_PAGE "${CMAKE_BINARY_DIR}/quorlin.1")
 add_custom_command(
   OUTPUT "${QUORLIN_PAGE}"
-  COMMAND "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${QUORLIN_PAGE_EPOCH}"
+  COMMAND "${CMAKE_COMMAND}" -E env ${QUORLIN_PAGE_ENV}
           "${HELP2MAN}" --no-info --no-discard-stderr
           "--name=fill a window with a fragment shader you write"
           "--include=${PROJECT_SOURCE_DIR}/docs/quorlin.h2m" "--output=${QUORLIN_PAGE}"
