@@ -30,6 +30,9 @@ Pacer startPacing(GLFWwindow *window, const Options &options) {
 }
 
 void waitForNextFrame(Pacer &pacer) {
+    // Events are taken even when the frame is already due: with --vsync alone,
+    // or behind the rate.
+    glfwPollEvents();
     double now = glfwGetTime();
     // Due times advance by whole periods, so a late wake-up or a moment
     // without the processor does not slow the rate; further behind (a pause,

@@ -18,7 +18,8 @@ struct Pacer {
 // keyboard is still seen, and an uncovered window asks for a redraw.
 Pacer startPacing(GLFWwindow *window, const Options &options);
 
-// After a rendered frame's swap: handles events until the frame's deadline.
+// After a rendered frame's swap: handles events, and more until the next
+// frame is due.
 void waitForNextFrame(Pacer &pacer);
 
 // Paused: whether the window was uncovered or resized since it last showed a

@@ -28,12 +28,17 @@ class Pacing(Case):
         self.assertIn(int(window.title().split()[-1]), range(10, 22), "far beyond 20 when not paced")
 
     def test_a_paused_window_waits_yet_resumes_redraws_and_reloads(self):
+        for pace in (["--max-fps", "30"], ["--vsync"]):  # Xvfb has no vsync: only the paused wait differs
+            with self.subTest(pace=pace):
+                self.paused_window(pace)
+
+    def paused_window(self, pace):
         root = self.project(**{"Image.frag": SOLID % "1, 0, 0"})
         shaders = os.path.join(root, "Shaders")
-        window = Window(self, self.display, "--max-fps", "30", "--watch", "--frames", "1000000", shaders,
+        window = Window(self, self.display, *pace, "--watch", "--frames", "1000000", shaders,
                         cwd=os.path.join(root, "build"))
         window.xdotool("key", "space")  # a short tap, seen although no frame polls the keys in between
-        time.sleep(0.5)
+        time.sleep(0.5)  # the pause takes a frame; then the measure starts
         window.d.damage_subtract(window.damage, X.NONE, X.NONE)
         swaps = lambda: [window.d.next_event().type for _ in range(window.d.pending_events())]
         swaps()
@@ -45,6 +50,13 @@ class Pacing(Case):
         window.window.configure(width=1000, height=700)
         window.passes(1)
         self.assertEqual(window.pixel(990, 690), (255, 0, 0), "the last frame over the larger window")
+        cover = window.d.screen().root.create_window(0, 0, 300, 300, 0, X.CopyFromParent, override_redirect=True,
+                                                     background_pixel=window.d.screen().white_pixel)
+        cover.map()
+        window.d.sync()
+        cover.destroy()
+        window.passes(1)
+        self.assertEqual(window.pixel(150, 150), (255, 0, 0), "the last frame where the window was uncovered")
 
         write = os.path.join(shaders, "new")
         pathlib.Path(write).write_text(SOLID % "0, 1, 0")
