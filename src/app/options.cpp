@@ -92,9 +92,10 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
     app.add_flag("--watch", options.watch, "Reload the shaders when a file of the set changes");
     app.add_option("--view", options.view, "Show render target N (1 to 4) instead of the image")
         ->check(CLI::Range(0, kViews));
-    app.add_option("--max-fps", options.maxFps, "Render at most N frames a second")
+    app.add_option("--max-fps", options.maxFps,
+                   "Render at most N frames a second; sleep while paused")
         ->check(CLI::Range(1, kMaxFps));
-    app.add_flag("--vsync", options.vsync, "Swap buffers in step with the display");
+    app.add_flag("--vsync", options.vsync, "Swap in step with the display; sleep while paused");
     auto *newSet = app.add_option("--new", options.newSet,
                                   "Write a copy of the shipped shader set into the new or "
                                   "empty directory DIR, then exit")
@@ -105,14 +106,14 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
 
     try {
         app.parse(argc, argv);
+        if (newSet->count() > 0)
+            checkNewSet(app, options.newSet);
         if (!size.empty())
             parseSize(size, options);
         // A range check lets NaN through.
         if (!std::isfinite(options.startTime) || !std::isfinite(options.rate))
             throw UsageError{"--time and --rate take finite numbers"};
         checkPaths(options);
-        if (newSet->count() > 0)
-            checkNewSet(app, options.newSet);
     } catch (const CLI::CallForHelp &) {
         out << app.help() << std::flush;
         return {false, 0};
