@@ -24,8 +24,11 @@ class Pacing(Case):
         window = Window(self, self.display, "--max-fps", "20", "--frames", "1000000", "--size", "64x48",
                         cwd=os.path.join(self.project(), "build"))
         window.wait_for(lambda: re.match(r"^Quorlin - FPS = \d+ $", window.title()), "frame-rate title")
-        window.passes_for(1)
-        self.assertIn(int(window.title().split()[-1]), range(10, 22), "far beyond 20 when not paced")
+        shown = []  # a busy machine can hold a frame back and the next ones catch up: the median
+        for _ in range(9):
+            window.passes_for(0.2)
+            shown.append(int(window.title().split()[-1]))
+        self.assertIn(sorted(shown)[4], range(15, 26), "thousands when not paced")
 
     def test_a_paused_window_waits_yet_resumes_redraws_and_reloads(self):
         for pace in (["--max-fps", "30"], ["--vsync"]):  # Xvfb has no vsync: only the paused wait differs
