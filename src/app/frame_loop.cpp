@@ -41,7 +41,7 @@ struct LoopState {
 void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir, int view) {
     if (reloadPrograms(scene.programs, files)) {
         scene.programs.image.use();
-        scene.programs.image.setVec2("iResolution", scene.resolution);
+        setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;
     }
     prepareTargets(scene, view);
@@ -134,8 +134,13 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                 options.fixedClock
                     ? static_cast<float>(options.startTime + state.rendered / options.rate)
                     : static_cast<float>(now);
-            const FrameUniforms uniforms{scene.resolution, time, state.lastMouse, state.rendered,
-                                         state.rendered == 0 ? 0.0f : time - state.last.time};
+            const FrameUniforms uniforms{
+                scene.resolution,
+                time,
+                state.lastMouse,
+                state.rendered,
+                state.rendered == 0 ? 0.0f : time - state.last.time,
+                frameDate(scene.programs.readsDate, options.fixedClock, time)};
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
             const bool passesRan = renderBufferPasses(scene, uniforms);
             renderToWindow(scene, uniforms, state.view, passesRan, framebufferSize());

@@ -2,8 +2,11 @@
 // include, plus the uniform setters the frame loop and the viewer pass use.
 #pragma once
 
+#include "shader/compose.h"
+
 #include <glad/gl.h>
 #include <glm/vec2.hpp>
+#include <glm/vec3.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -46,7 +49,7 @@ class Shader {
             commonFile.close();
             // Sources are set only once all three reads succeeded, never partly.
             vertexCode = vShaderStream.str();
-            fragmentCode = commonStream.str() + fShaderStream.str();
+            fragmentCode = composeFragment(commonStream.str(), fShaderStream.str());
         } catch (const std::ios_base::failure &e) {
             std::cout << "ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: " << e.what() << std::endl;
         }
@@ -99,6 +102,9 @@ class Shader {
     }
     void setVec2(const std::string &name, glm::vec2 value) const {
         glUniform2f(glGetUniformLocation(programId, name.c_str()), value[0], value[1]);
+    }
+    void setVec3(const std::string &name, glm::vec3 value) const {
+        glUniform3f(glGetUniformLocation(programId, name.c_str()), value[0], value[1], value[2]);
     }
     void setVec4(const std::string &name, const double *values) const {
         glUniform4f(glGetUniformLocation(programId, name.c_str()), static_cast<float>(values[0]),

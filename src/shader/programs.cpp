@@ -6,6 +6,15 @@ namespace {
 const char *const kChannelNames[kBufferPasses] = {"iChannel0", "iChannel1", "iChannel2",
                                                   "iChannel3"};
 
+GLenum uniformType(const Shader &shader, const char *name) {
+    GLuint index = GL_INVALID_INDEX;
+    glGetUniformIndices(shader.programId, 1, &name, &index);
+    GLint type = GL_NONE;
+    if (index != GL_INVALID_INDEX)
+        glGetActiveUniformsiv(shader.programId, 1, &index, GL_UNIFORM_TYPE, &type);
+    return static_cast<GLenum>(type);
+}
+
 ProgramInputs inspect(const Shader &shader) {
     ProgramInputs inputs;
     for (int n = 0; n < kBufferPasses; ++n)
@@ -13,6 +22,8 @@ ProgramInputs inspect(const Shader &shader) {
             inputs.channels |= passBit(n);
     inputs.frame = shader.hasUniform("iFrame");
     inputs.timeDelta = shader.hasUniform("iTimeDelta");
+    inputs.resolution3 = uniformType(shader, "iResolution") == GL_FLOAT_VEC3;
+    inputs.date = shader.hasUniform("iDate");
     return inputs;
 }
 
@@ -81,12 +92,14 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
         }
     }
     programs.active = 0;
+    programs.readsDate = programs.imageInputs.date;
     for (int x = 0; x < kBufferPasses; ++x) {
         BufferPass &pass = programs.buffers[x];
         if (!pass.shader)
             continue;
         if (needed & passBit(x)) {
             programs.active |= passBit(x);
+            programs.readsDate = programs.readsDate || pass.inputs.date;
         } else {
             pass.shader->release();
             pass = BufferPass{};

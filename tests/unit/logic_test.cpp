@@ -3,6 +3,7 @@
 #include "app/banner.h"
 #include "app/frame_loop.h"
 #include "app/options.h"
+#include "render/frame_date.h"
 #include "shader/shader_files.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,22 @@ TEST(ShaderFilesAndBanner, NamesPathsAndTag) {
     EXPECT_EQ(defaultShaderDir(shaderRootOf("/a/build")) + defaultShaderDir(shaderRootOf("/")),
               "/a/Shaders//Shaders");
     EXPECT_EQ(std::string(standardTag(202002L).data()) + kStandardTag.data(), "C++20C++17");
+}
+
+TEST(FixedClockDate, CountsFrom2000InTheGregorianCalendar) {
+    const struct {
+        double seconds;
+        DateValue date;
+    } cases[] = {
+        {0.0, {2000, 0, 1, 0}},
+        {59 * 86400.0 + 3661.5, {2000, 1, 29, 3661.5}}, // the leap day of a year divisible by 400
+        {366 * 86400.0, {2001, 0, 1, 0}},
+        {-0.25, {1999, 11, 31, 86399.75}},
+        {(365 * 100 + 25 + 59) * 86400.0, {2100, 2, 1, 0}}, // 2100 has no leap day
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(dateAfter2000(c.seconds), c.date) << c.seconds;
+    EXPECT_EQ(frameDate(false, true, 5.0), DateValue{});
 }
 
 } // namespace
