@@ -4,6 +4,7 @@
 #   scripts/bench.sh [--readme]        the table (five to six minutes); --readme also
 #                                      writes it between README.md's performance markers
 #   scripts/bench.sh --soak [MINUTES]  Quorlin's resident memory over a long run (10)
+#   scripts/bench.sh --band            frame cost with the error band shown vs not
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -11,5 +12,7 @@ build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quorlin quorlin_reference >"$build/bench-build.log" 2>&1 ||
     { cat "$build/bench-build.log"; exit 1; }
-exec /usr/bin/python3 "$root/bench/bench.py" --quorlin "$build/quorlin" \
+script=bench.py
+[ "${1:-}" = --band ] && script=band.py
+exec /usr/bin/python3 "$root/bench/$script" --quorlin "$build/quorlin" \
     --reference "$build/bench/quorlin_reference" --shaders "$root/Shaders" "$@"

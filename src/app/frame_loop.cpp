@@ -2,7 +2,9 @@
 #include "app/frame_loop.h"
 
 #include "app/input.h"
+#include "render/error_band.h"
 #include "render/picture.h"
+#include "shader/error_lines.h"
 #include "shader/watcher.h"
 
 #include <algorithm>
@@ -36,30 +38,43 @@ struct LoopState {
     FrameUniforms last{};
     double lastMouse[kMouseValues] = {};
     int status = 0;
+    ErrorBand band;
+    bool bandChanged = false; // since the last pass
 };
 
-void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir, int view) {
+// Only someone at a terminal is shown a failed build on the window.
+void showFailure(LoopState &state, const std::vector<std::string> &failure) {
+    if (standardOutputIsTerminal() && showErrorBand(state.band, failure))
+        state.bandChanged = true;
+}
+
+void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir,
+            LoopState &state) {
     if (reloadPrograms(scene.programs, files)) {
         scene.programs.image.use();
         setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;
     }
-    prepareTargets(scene, view);
+    prepareTargets(scene, state.view);
+    showFailure(state, scene.programs.failure);
 }
 
 // The back buffer is what a swap will show, but its content after a swap is
 // not defined; while paused the window's last frame is drawn into it again
 // from the same inputs (only the window pass, so feedback buffers stay put).
+void redrawLastFrame(Scene &scene, const LoopState &state) {
+    if (state.rendered > 0) {
+        renderToWindow(scene, state.last, state.view, true, framebufferSize());
+    } else {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        clearBoundFramebuffer();
+    }
+}
+
 void saveScreenshot(Scene &scene, const LoopState &state, bool drawnThisPass) {
     const glm::ivec2 size = framebufferSize();
-    if (!drawnThisPass) {
-        if (state.rendered > 0) {
-            renderToWindow(scene, state.last, state.view, true, size);
-        } else {
-            glBindFramebuffer(GL_FRAMEBUFFER, 0);
-            clearBoundFramebuffer();
-        }
-    }
+    if (!drawnThisPass)
+        redrawLastFrame(scene, state);
     const std::string name = screenshotName();
     const std::string error = saveWindowPicture(size.x, size.y, name);
     if (error.empty())
@@ -81,10 +96,22 @@ int finishRun(const Options &options) {
     return 1;
 }
 
+// After every picture of the pass is taken, so none holds the band. While
+// paused the band's coming or going draws the last frame again.
+void drawBand(Scene &scene, LoopState &state, bool drawnThisPass) {
+    if (state.bandChanged && !drawnThisPass) {
+        redrawLastFrame(scene, state);
+        drawnThisPass = true;
+    }
+    state.bandChanged = false;
+    if (drawnThisPass && errorBandShown(state.band))
+        drawErrorBand(state.band, framebufferSize());
+}
+
 void handleCommands(unsigned pressed, LoopState &state, Scene &scene, const ShaderFiles &files,
                     const std::string &shaderDir) {
     if (pressed & (1u << kReloadKey))
-        reload(scene, files, shaderDir, state.view);
+        reload(scene, files, shaderDir, state);
     for (int view = 0; view <= kBufferPasses; ++view) {
         if (pressed & (1u << (kView0Key + view))) {
             state.view = view;
@@ -118,6 +145,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         const std::string error = watcher.open(shaderDir);
         if (!error.empty())
             std::cout << "Cannot watch " << shaderDir << ": " << error << std::endl;
+        showFailure(state, scene.programs.failure);
     }
 
     while (!glfwWindowShouldClose(window)) {
@@ -127,7 +155,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         if (pressed != 0)
             handleCommands(pressed, state, scene, files, shaderDir);
         if (options.watch && watcher.changed(now))
-            reload(scene, files, shaderDir, state.view);
+            reload(scene, files, shaderDir, state);
 
         if (state.running) {
             const float time =
@@ -154,11 +182,14 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                 glfwSetWindowShouldClose(window, true);
             }
         }
-        if (pressed & (1u << kScreenshotKey))
+        const bool screenshot = pressed & (1u << kScreenshotKey);
+        if (screenshot)
             saveScreenshot(scene, state, state.running);
+        drawBand(scene, state, state.running || screenshot);
         glfwSwapBuffers(window);
         glfwPollEvents();
     }
+    deleteErrorBand(state.band);
 
     if (state.rendered < options.frames) {
         std::cout << "Closed after " << state.rendered << " of " << options.frames << " frames";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "shader/compose.h"
+#include "shader/error_lines.h"
 
 #include <glad/gl.h>
 #include <glm/vec2.hpp>
@@ -14,10 +15,14 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 class Shader {
   public:
     GLuint programId;
+    // The first thing that went wrong in building it, as the window shows it;
+    // empty when it built.
+    std::vector<std::string> failure;
 
     // Never throws for file, compile or link problems: each is reported on
     // standard output and construction carries on, so a broken shader file
@@ -25,14 +30,21 @@ class Shader {
     Shader(const char *commonPath, const char *vertexPath, const char *fragmentPath) {
         std::string vertexCode;
         std::string fragmentCode;
+        // Left as they are, no message is located: a source that could not be
+        // read is empty, and its errors would point at files that are fine.
+        StageOrigin vertexOrigin;
+        StageOrigin fragmentOrigin;
         std::ifstream vShaderFile;
         std::ifstream fShaderFile;
         std::ifstream commonFile;
         vShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
         fShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
+        const char *reading = vertexPath;
         try {
             openForReading(vShaderFile, vertexPath);
+            reading = fragmentPath;
             openForReading(fShaderFile, fragmentPath);
+            reading = commonPath;
             openForReading(commonFile, commonPath);
             // A missing include is allowed and reads as empty, but one that is
             // there and cannot be read is a user's text silently dropped: make
@@ -50,8 +62,12 @@ class Shader {
             // Sources are set only once all three reads succeeded, never partly.
             vertexCode = vShaderStream.str();
             fragmentCode = composeFragment(commonStream.str(), fShaderStream.str());
+            vertexOrigin = stageOrigin("", "", vertexPath, vertexCode);
+            fragmentOrigin =
+                stageOrigin(commonPath, commonStream.str(), fragmentPath, fShaderStream.str());
         } catch (const std::ios_base::failure &e) {
             std::cout << "ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: " << e.what() << std::endl;
+            failure = {"Cannot read " + std::filesystem::path(reading).filename().string()};
         }
 
         const char *vShaderCode = vertexCode.c_str();
@@ -59,16 +75,16 @@ class Shader {
         GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
         glShaderSource(vertex, 1, &vShaderCode, nullptr);
         glCompileShader(vertex);
-        checkCompileErrors(vertex, "VERTEX");
+        checkCompileErrors(vertex, "VERTEX", vertexOrigin);
         GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
         glShaderSource(fragment, 1, &fShaderCode, nullptr);
         glCompileShader(fragment);
-        checkCompileErrors(fragment, "FRAGMENT");
+        checkCompileErrors(fragment, "FRAGMENT", fragmentOrigin);
         programId = glCreateProgram();
         glAttachShader(programId, vertex);
         glAttachShader(programId, fragment);
         glLinkProgram(programId);
-        checkCompileErrors(programId, "PROGRAM");
+        checkCompileErrors(programId, "PROGRAM", StageOrigin{});
         // Still attached, so GL frees the stages together with the program.
         glDeleteShader(vertex);
         glDeleteShader(fragment);
@@ -112,7 +128,9 @@ class Shader {
                     static_cast<float>(values[3]));
     }
 
-    void checkCompileErrors(GLuint object, std::string type) {
+    // A failed stage's report is followed by its located lines when standard
+    // output is a terminal.
+    void checkCompileErrors(GLuint object, std::string type, const StageOrigin &origin) {
         static constexpr GLsizei kLogSize = 1024;
         // GL writes nothing for an object name of 0; starting from a failed
         // status and an empty log reports that as a failure, not stray memory.
@@ -134,6 +152,13 @@ class Shader {
         std::cout << type << "\n"
                   << infoLog << "\n -- --------------------------------------------------- -- "
                   << std::endl;
+        if (standardOutputIsTerminal()) {
+            for (const std::string &line : locatedLines(infoLog, origin, false))
+                std::cout << line << '\n';
+            std::cout << std::flush;
+        }
+        if (failure.empty())
+            failure = failureLines(infoLog, origin);
     }
 
   private:

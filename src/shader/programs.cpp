@@ -3,6 +3,8 @@
 
 namespace {
 
+using Failure = std::vector<std::string>;
+
 const char *const kChannelNames[kBufferPasses] = {"iChannel0", "iChannel1", "iChannel2",
                                                   "iChannel3"};
 
@@ -39,8 +41,21 @@ ProgramInputs prepare(Shader &shader) {
     return inputs;
 }
 
-Shader build(const ShaderFiles &files, const std::string &fragment) {
-    return Shader(files.common.c_str(), files.vertex.c_str(), fragment.c_str());
+// Builds in the set's order, so the failure kept is the first one reported.
+Shader build(Failure &first, const std::string &common, const std::string &vertex,
+             const std::string &fragment) {
+    Shader shader(common.c_str(), vertex.c_str(), fragment.c_str());
+    if (first.empty())
+        first = shader.failure;
+    return shader;
+}
+
+Shader build(Failure &first, const ShaderFiles &files, const std::string &fragment) {
+    return build(first, files.common, files.vertex, fragment);
+}
+
+Shader buildViewer(Failure &first, const ShaderFiles &files) {
+    return build(first, files.common, files.viewerVertex, files.viewerFragment);
 }
 
 // A candidate that does not link is given back at once.
@@ -60,8 +75,9 @@ bool replaceIfLinked(Shader &current, Shader candidate) {
     return true;
 }
 
-void rebuildBuffer(BufferPass &pass, const ShaderFiles &files, const std::string &path) {
-    Shader candidate = build(files, path);
+void rebuildBuffer(Programs &programs, BufferPass &pass, const ShaderFiles &files,
+                   const std::string &path) {
+    Shader candidate = build(programs.failure, files, path);
     if (!keepIfLinked(candidate))
         return;
     if (pass.shader)
@@ -84,7 +100,7 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
             visited |= passBit(x);
             BufferPass &pass = programs.buffers[x];
             if (rebuild || !pass.shader)
-                rebuildBuffer(pass, files, files.buffers[x]);
+                rebuildBuffer(programs, pass, files, files.buffers[x]);
             if (pass.shader) {
                 needed |= pass.inputs.channels;
                 grew = true;
@@ -110,12 +126,10 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
 } // namespace
 
 Programs buildPrograms(const ShaderFiles &files) {
-    Programs programs{
-        build(files, files.image),
-        Shader(files.common.c_str(), files.viewerVertex.c_str(), files.viewerFragment.c_str()),
-        {},
-        {},
-        0};
+    Failure failure;
+    Shader image = build(failure, files, files.image);
+    // A braced list is evaluated in order: the viewer is built before failure is copied.
+    Programs programs{image, buildViewer(failure, files), {}, {}, 0, false, failure};
     programs.imageInputs = prepare(programs.image);
     return programs;
 }
@@ -125,11 +139,12 @@ void buildBufferPasses(Programs &programs, const ShaderFiles &files) {
 }
 
 bool reloadPrograms(Programs &programs, const ShaderFiles &files) {
-    const bool imageReplaced = replaceIfLinked(programs.image, build(files, files.image));
+    programs.failure.clear();
+    const bool imageReplaced =
+        replaceIfLinked(programs.image, build(programs.failure, files, files.image));
     if (imageReplaced)
         programs.imageInputs = prepare(programs.image);
-    replaceIfLinked(programs.viewer, Shader(files.common.c_str(), files.viewerVertex.c_str(),
-                                            files.viewerFragment.c_str()));
+    replaceIfLinked(programs.viewer, buildViewer(programs.failure, files));
     resolveBuffers(programs, files, true);
     return imageReplaced;
 }

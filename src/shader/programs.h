@@ -7,6 +7,8 @@
 
 #include <array>
 #include <optional>
+#include <string>
+#include <vector>
 
 // What a linked program reads, worked out once after each link so that a
 // frame sets only what the program uses.
@@ -35,6 +37,9 @@ struct Programs {
     std::array<BufferPass, kBufferPasses> buffers;
     unsigned active = 0;    // bit x: buffer pass x is needed and has a linked program
     bool readsDate = false; // the image or an active pass reads iDate
+    // The first failure of the last build (start-up or reload), as the window
+    // shows it; empty when every program built.
+    std::vector<std::string> failure;
 };
 
 // The image program, then the viewer program, as start-up builds them: kept
