@@ -5,6 +5,7 @@
 #                                      writes it between README.md's performance markers
 #   scripts/bench.sh --soak [MINUTES]  Quorlin's resident memory over a long run (10)
 #   scripts/bench.sh --pace            --max-fps: CPU of a paused window, rates reached (a minute)
+#   scripts/bench.sh --band            frame cost with the error band shown vs not
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -15,5 +16,7 @@ cmake --build "$build" -j"$(nproc)" --target quorlin quorlin_reference >"$build/
 if [ "${1:-}" = --pace ]; then
     exec /usr/bin/python3 "$root/bench/pace.py" --quorlin "$build/quorlin" --shaders "$root/Shaders"
 fi
-exec /usr/bin/python3 "$root/bench/bench.py" --quorlin "$build/quorlin" \
+script=bench.py
+[ "${1:-}" = --band ] && script=band.py
+exec /usr/bin/python3 "$root/bench/$script" --quorlin "$build/quorlin" \
     --reference "$build/bench/quorlin_reference" --shaders "$root/Shaders" "$@"

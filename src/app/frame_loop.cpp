@@ -3,7 +3,9 @@
 
 #include "app/input.h"
 #include "app/pacing.h"
+#include "render/error_band.h"
 #include "render/picture.h"
+#include "shader/error_lines.h"
 #include "shader/watcher.h"
 
 #include <algorithm>
@@ -37,15 +39,25 @@ struct LoopState {
     FrameUniforms last{};
     double lastMouse[kMouseValues] = {};
     int status = 0;
+    ErrorBand band;
+    bool bandChanged = false; // since the last pass
 };
 
-void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir, int view) {
+// Only someone at a terminal is shown a failed build on the window.
+void showFailure(LoopState &state, const std::vector<std::string> &failure) {
+    if (standardOutputIsTerminal() && showErrorBand(state.band, failure))
+        state.bandChanged = true;
+}
+
+void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir,
+            LoopState &state) {
     if (reloadPrograms(scene.programs, files)) {
         scene.programs.image.use();
-        scene.programs.image.setVec2("iResolution", scene.resolution);
+        setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;
     }
-    prepareTargets(scene, view);
+    prepareTargets(scene, state.view);
+    showFailure(state, scene.programs.failure);
 }
 
 // The back buffer's content after a swap is not defined; while paused the
@@ -85,10 +97,22 @@ int finishRun(const Options &options) {
     return 1;
 }
 
+// After every picture of the pass is taken, so none holds the band. While
+// paused the band's coming or going draws the last frame again.
+void drawBand(Scene &scene, LoopState &state, bool drawnThisPass) {
+    if (state.bandChanged && !drawnThisPass) {
+        drawLastFrame(scene, state);
+        drawnThisPass = true;
+    }
+    state.bandChanged = false;
+    if (drawnThisPass && errorBandShown(state.band))
+        drawErrorBand(state.band, framebufferSize());
+}
+
 void handleCommands(unsigned pressed, LoopState &state, Scene &scene, const ShaderFiles &files,
                     const std::string &shaderDir) {
     if (pressed & (1u << kReloadKey))
-        reload(scene, files, shaderDir, state.view);
+        reload(scene, files, shaderDir, state);
     for (int view = 0; view <= kBufferPasses; ++view) {
         if (pressed & (1u << (kView0Key + view))) {
             state.view = view;
@@ -123,6 +147,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         const std::string error = watcher.open(shaderDir);
         if (!error.empty())
             std::cout << "Cannot watch " << shaderDir << ": " << error << std::endl;
+        showFailure(state, scene.programs.failure);
     }
 
     while (!glfwWindowShouldClose(window)) {
@@ -132,15 +157,20 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         if (pressed != 0)
             handleCommands(pressed, state, scene, files, shaderDir);
         if (options.watch && watcher.changed(now))
-            reload(scene, files, shaderDir, state.view);
+            reload(scene, files, shaderDir, state);
 
         if (state.running) {
             const float time =
                 options.fixedClock
                     ? static_cast<float>(options.startTime + state.rendered / options.rate)
                     : static_cast<float>(now);
-            const FrameUniforms uniforms{scene.resolution, time, state.lastMouse, state.rendered,
-                                         state.rendered == 0 ? 0.0f : time - state.last.time};
+            const FrameUniforms uniforms{
+                scene.resolution,
+                time,
+                state.lastMouse,
+                state.rendered,
+                state.rendered == 0 ? 0.0f : time - state.last.time,
+                frameDate(scene.programs.readsDate, options.fixedClock, time)};
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
             const bool passesRan = renderBufferPasses(scene, uniforms);
             renderToWindow(scene, uniforms, state.view, passesRan, framebufferSize());
@@ -154,25 +184,30 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                 glfwSetWindowShouldClose(window, true);
             }
         }
-        if (pressed & (1u << kScreenshotKey))
+        const bool screenshot = pressed & (1u << kScreenshotKey);
+        if (screenshot)
             saveScreenshot(scene, state, state.running);
         if (!pacer.on) {
+            drawBand(scene, state, state.running || screenshot);
             glfwSwapBuffers(window);
             glfwPollEvents();
         } else if (state.running) {
+            drawBand(scene, state, true);
             glfwSwapBuffers(window);
             shown(pacer);
             if (!glfwWindowShouldClose(window))
                 waitForNextFrame(pacer);
         } else {
-            if (needsRedraw(pacer)) {
+            if (needsRedraw(pacer) || state.bandChanged) {
                 drawLastFrame(scene, state);
+                drawBand(scene, state, true);
                 glfwSwapBuffers(window);
                 shown(pacer);
             }
             waitWhilePaused(options.watch);
         }
     }
+    deleteErrorBand(state.band);
 
     if (state.rendered < options.frames) {
         std::cout << "Closed after " << state.rendered << " of " << options.frames << " frames";

@@ -71,7 +71,7 @@ int main(int argc, char **argv) {
     rememberFramebufferSize(window);
 
     scene.programs.image.use();
-    scene.programs.image.setVec2("iResolution", scene.resolution);
+    setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
 
     const int status = runFrameLoop(window, scene, shaderDir, files, options);
 

@@ -15,18 +15,21 @@ const std::string kTimeUniform = "iTime";
 const std::string kMouseUniform = "iMouse";
 const std::string kFrameUniform = "iFrame";
 const std::string kTimeDeltaUniform = "iTimeDelta";
+const std::string kDateUniform = "iDate";
 
 // Uses the program's current state: leaves texture unit n active for the
 // highest channel n it samples.
 void setInputs(const Shader &shader, const ProgramInputs &inputs, const FrameUniforms &uniforms,
                const RenderTargets &targets) {
-    shader.setVec2(kResolutionUniform, uniforms.resolution);
+    setResolution(shader, inputs, uniforms.resolution);
     shader.setFloat(kTimeUniform, uniforms.time);
     shader.setVec4(kMouseUniform, uniforms.mouse);
     if (inputs.frame)
         shader.setInt(kFrameUniform, uniforms.frame);
     if (inputs.timeDelta)
         shader.setFloat(kTimeDeltaUniform, uniforms.timeDelta);
+    if (inputs.date)
+        shader.setVec4(kDateUniform, uniforms.date.data());
     for (int n = 0; n < kBufferPasses; ++n) {
         if (!(inputs.channels & passBit(n)))
             continue;
@@ -36,6 +39,13 @@ void setInputs(const Shader &shader, const ProgramInputs &inputs, const FrameUni
 }
 
 } // namespace
+
+void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 resolution) {
+    if (inputs.resolution3)
+        shader.setVec3(kResolutionUniform, glm::vec3(resolution, 1.0f));
+    else
+        shader.setVec2(kResolutionUniform, resolution);
+}
 
 void prepareTargets(Scene &scene, int view) {
     const Programs &programs = scene.programs;

@@ -2,6 +2,7 @@
 // then the image (or a target through the viewer) into the window.
 #pragma once
 
+#include "render/frame_date.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
 #include "shader/programs.h"
@@ -15,6 +16,7 @@ struct FrameUniforms {
     const double *mouse; // four values, narrowed when set
     int frame;           // frames rendered before this one
     float timeDelta;     // seconds since the previous rendered frame's clock
+    DateValue date;      // iDate, for a frame whose programs read it
 };
 
 // Everything the passes draw with; owned by the entry point.
@@ -31,6 +33,9 @@ struct Scene {
 // whose pass samples it. Run after each (re)build and change of view, never
 // per frame; does nothing for a set without buffer passes that shows the image.
 void prepareTargets(Scene &scene, int view);
+
+// Sets iResolution on the current program as the type it declares it.
+void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 resolution);
 
 // Renders the active buffer passes in the order A to D, each into its target
 // with the viewport at the render size. Returns whether any ran, in which

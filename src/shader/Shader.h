@@ -2,8 +2,12 @@
 // include, plus the uniform setters the frame loop and the viewer pass use.
 #pragma once
 
+#include "shader/compose.h"
+#include "shader/error_lines.h"
+
 #include <glad/gl.h>
 #include <glm/vec2.hpp>
+#include <glm/vec3.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -11,10 +15,14 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 class Shader {
   public:
     GLuint programId;
+    // The first thing that went wrong in building it, as the window shows it;
+    // empty when it built.
+    std::vector<std::string> failure;
 
     // Never throws for file, compile or link problems: each is reported on
     // standard output and construction carries on, so a broken shader file
@@ -22,14 +30,21 @@ class Shader {
     Shader(const char *commonPath, const char *vertexPath, const char *fragmentPath) {
         std::string vertexCode;
         std::string fragmentCode;
+        // Left as they are, no message is located: a source that could not be
+        // read is empty, and its errors would point at files that are fine.
+        StageOrigin vertexOrigin;
+        StageOrigin fragmentOrigin;
         std::ifstream vShaderFile;
         std::ifstream fShaderFile;
         std::ifstream commonFile;
         vShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
         fShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
+        const char *reading = vertexPath;
         try {
             openForReading(vShaderFile, vertexPath);
+            reading = fragmentPath;
             openForReading(fShaderFile, fragmentPath);
+            reading = commonPath;
             openForReading(commonFile, commonPath);
             // A missing include is allowed and reads as empty, but one that is
             // there and cannot be read is a user's text silently dropped: make
@@ -46,9 +61,13 @@ class Shader {
             commonFile.close();
             // Sources are set only once all three reads succeeded, never partly.
             vertexCode = vShaderStream.str();
-            fragmentCode = commonStream.str() + fShaderStream.str();
+            fragmentCode = composeFragment(commonStream.str(), fShaderStream.str());
+            vertexOrigin = stageOrigin("", "", vertexPath, vertexCode);
+            fragmentOrigin =
+                stageOrigin(commonPath, commonStream.str(), fragmentPath, fShaderStream.str());
         } catch (const std::ios_base::failure &e) {
             std::cout << "ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: " << e.what() << std::endl;
+            failure = {"Cannot read " + std::filesystem::path(reading).filename().string()};
         }
 
         const char *vShaderCode = vertexCode.c_str();
@@ -56,16 +75,16 @@ class Shader {
         GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
         glShaderSource(vertex, 1, &vShaderCode, nullptr);
         glCompileShader(vertex);
-        checkCompileErrors(vertex, "VERTEX");
+        checkCompileErrors(vertex, "VERTEX", vertexOrigin);
         GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
         glShaderSource(fragment, 1, &fShaderCode, nullptr);
         glCompileShader(fragment);
-        checkCompileErrors(fragment, "FRAGMENT");
+        checkCompileErrors(fragment, "FRAGMENT", fragmentOrigin);
         programId = glCreateProgram();
         glAttachShader(programId, vertex);
         glAttachShader(programId, fragment);
         glLinkProgram(programId);
-        checkCompileErrors(programId, "PROGRAM");
+        checkCompileErrors(programId, "PROGRAM", StageOrigin{});
         // Still attached, so GL frees the stages together with the program.
         glDeleteShader(vertex);
         glDeleteShader(fragment);
@@ -100,13 +119,18 @@ class Shader {
     void setVec2(const std::string &name, glm::vec2 value) const {
         glUniform2f(glGetUniformLocation(programId, name.c_str()), value[0], value[1]);
     }
+    void setVec3(const std::string &name, glm::vec3 value) const {
+        glUniform3f(glGetUniformLocation(programId, name.c_str()), value[0], value[1], value[2]);
+    }
     void setVec4(const std::string &name, const double *values) const {
         glUniform4f(glGetUniformLocation(programId, name.c_str()), static_cast<float>(values[0]),
                     static_cast<float>(values[1]), static_cast<float>(values[2]),
                     static_cast<float>(values[3]));
     }
 
-    void checkCompileErrors(GLuint object, std::string type) {
+    // A failed stage's report is followed by its located lines when standard
+    // output is a terminal.
+    void checkCompileErrors(GLuint object, std::string type, const StageOrigin &origin) {
         static constexpr GLsizei kLogSize = 1024;
         // GL writes nothing for an object name of 0; starting from a failed
         // status and an empty log reports that as a failure, not stray memory.
@@ -128,6 +152,13 @@ class Shader {
         std::cout << type << "\n"
                   << infoLog << "\n -- --------------------------------------------------- -- "
                   << std::endl;
+        if (standardOutputIsTerminal()) {
+            for (const std::string &line : locatedLines(infoLog, origin, false))
+                std::cout << line << '\n';
+            std::cout << std::flush;
+        }
+        if (failure.empty())
+            failure = failureLines(infoLog, origin);
     }
 
   private:

@@ -3,8 +3,19 @@
 
 namespace {
 
+using Failure = std::vector<std::string>;
+
 const char *const kChannelNames[kBufferPasses] = {"iChannel0", "iChannel1", "iChannel2",
                                                   "iChannel3"};
+
+GLenum uniformType(const Shader &shader, const char *name) {
+    GLuint index = GL_INVALID_INDEX;
+    glGetUniformIndices(shader.programId, 1, &name, &index);
+    GLint type = GL_NONE;
+    if (index != GL_INVALID_INDEX)
+        glGetActiveUniformsiv(shader.programId, 1, &index, GL_UNIFORM_TYPE, &type);
+    return static_cast<GLenum>(type);
+}
 
 ProgramInputs inspect(const Shader &shader) {
     ProgramInputs inputs;
@@ -13,6 +24,8 @@ ProgramInputs inspect(const Shader &shader) {
             inputs.channels |= passBit(n);
     inputs.frame = shader.hasUniform("iFrame");
     inputs.timeDelta = shader.hasUniform("iTimeDelta");
+    inputs.resolution3 = uniformType(shader, "iResolution") == GL_FLOAT_VEC3;
+    inputs.date = shader.hasUniform("iDate");
     return inputs;
 }
 
@@ -28,8 +41,21 @@ ProgramInputs prepare(Shader &shader) {
     return inputs;
 }
 
-Shader build(const ShaderFiles &files, const std::string &fragment) {
-    return Shader(files.common.c_str(), files.vertex.c_str(), fragment.c_str());
+// Builds in the set's order, so the failure kept is the first one reported.
+Shader build(Failure &first, const std::string &common, const std::string &vertex,
+             const std::string &fragment) {
+    Shader shader(common.c_str(), vertex.c_str(), fragment.c_str());
+    if (first.empty())
+        first = shader.failure;
+    return shader;
+}
+
+Shader build(Failure &first, const ShaderFiles &files, const std::string &fragment) {
+    return build(first, files.common, files.vertex, fragment);
+}
+
+Shader buildViewer(Failure &first, const ShaderFiles &files) {
+    return build(first, files.common, files.viewerVertex, files.viewerFragment);
 }
 
 // A candidate that does not link is given back at once.
@@ -49,8 +75,9 @@ bool replaceIfLinked(Shader &current, Shader candidate) {
     return true;
 }
 
-void rebuildBuffer(BufferPass &pass, const ShaderFiles &files, const std::string &path) {
-    Shader candidate = build(files, path);
+void rebuildBuffer(Programs &programs, BufferPass &pass, const ShaderFiles &files,
+                   const std::string &path) {
+    Shader candidate = build(programs.failure, files, path);
     if (!keepIfLinked(candidate))
         return;
     if (pass.shader)
@@ -73,7 +100,7 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
             visited |= passBit(x);
             BufferPass &pass = programs.buffers[x];
             if (rebuild || !pass.shader)
-                rebuildBuffer(pass, files, files.buffers[x]);
+                rebuildBuffer(programs, pass, files, files.buffers[x]);
             if (pass.shader) {
                 needed |= pass.inputs.channels;
                 grew = true;
@@ -81,12 +108,14 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
         }
     }
     programs.active = 0;
+    programs.readsDate = programs.imageInputs.date;
     for (int x = 0; x < kBufferPasses; ++x) {
         BufferPass &pass = programs.buffers[x];
         if (!pass.shader)
             continue;
         if (needed & passBit(x)) {
             programs.active |= passBit(x);
+            programs.readsDate = programs.readsDate || pass.inputs.date;
         } else {
             pass.shader->release();
             pass = BufferPass{};
@@ -97,12 +126,10 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
 } // namespace
 
 Programs buildPrograms(const ShaderFiles &files) {
-    Programs programs{
-        build(files, files.image),
-        Shader(files.common.c_str(), files.viewerVertex.c_str(), files.viewerFragment.c_str()),
-        {},
-        {},
-        0};
+    Failure failure;
+    Shader image = build(failure, files, files.image);
+    // A braced list is evaluated in order: the viewer is built before failure is copied.
+    Programs programs{image, buildViewer(failure, files), {}, {}, 0, false, failure};
     programs.imageInputs = prepare(programs.image);
     return programs;
 }
@@ -112,11 +139,12 @@ void buildBufferPasses(Programs &programs, const ShaderFiles &files) {
 }
 
 bool reloadPrograms(Programs &programs, const ShaderFiles &files) {
-    const bool imageReplaced = replaceIfLinked(programs.image, build(files, files.image));
+    programs.failure.clear();
+    const bool imageReplaced =
+        replaceIfLinked(programs.image, build(programs.failure, files, files.image));
     if (imageReplaced)
         programs.imageInputs = prepare(programs.image);
-    replaceIfLinked(programs.viewer, Shader(files.common.c_str(), files.viewerVertex.c_str(),
-                                            files.viewerFragment.c_str()));
+    replaceIfLinked(programs.viewer, buildViewer(programs.failure, files));
     resolveBuffers(programs, files, true);
     return imageReplaced;
 }

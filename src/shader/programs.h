@@ -7,13 +7,17 @@
 
 #include <array>
 #include <optional>
+#include <string>
+#include <vector>
 
 // What a linked program reads, worked out once after each link so that a
 // frame sets only what the program uses.
 struct ProgramInputs {
-    unsigned channels = 0;  // bit n: samples iChannel n, which is render target n
-    bool frame = false;     // iFrame
-    bool timeDelta = false; // iTimeDelta
+    unsigned channels = 0;    // bit n: samples iChannel n, which is render target n
+    bool frame = false;       // iFrame
+    bool timeDelta = false;   // iTimeDelta
+    bool resolution3 = false; // iResolution is a vec3, given (width, height, 1)
+    bool date = false;        // iDate
 };
 
 // The mask bit of channel or buffer pass n.
@@ -31,7 +35,11 @@ struct Programs {
     Shader viewer;
     ProgramInputs imageInputs;
     std::array<BufferPass, kBufferPasses> buffers;
-    unsigned active = 0; // bit x: buffer pass x is needed and has a linked program
+    unsigned active = 0;    // bit x: buffer pass x is needed and has a linked program
+    bool readsDate = false; // the image or an active pass reads iDate
+    // The first failure of the last build (start-up or reload), as the window
+    // shows it; empty when every program built.
+    std::vector<std::string> failure;
 };
 
 // The image program, then the viewer program, as start-up builds them: kept

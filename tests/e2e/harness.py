@@ -1,6 +1,6 @@
 """Runs the real quorlin under private Xvfb servers: to its end with --frames for
 pictures and messages, or with its window driven through XTest."""
-import ctypes, os, pathlib, select, shutil, signal, subprocess, tempfile, time, unittest
+import ctypes, os, pathlib, pty, select, shutil, signal, subprocess, tempfile, time, unittest
 
 from PIL import Image
 from Xlib import X, display
@@ -103,9 +103,14 @@ class Window:
     """A running quorlin with its window. Each pass of its loop polls input once and ends in a
     buffer swap, which the server reports as damage: counting swaps stands in for sleeping."""
 
-    def __init__(self, case, server, *args, cwd):
+    def __init__(self, case, server, *args, cwd, terminal=False):
+        """terminal: standard output is a pseudo-terminal rather than a file."""
         self.stdout, self.server = os.path.join(os.path.dirname(cwd), "stdout.txt"), server
-        with open(self.stdout, "w") as out:
+        self.terminal, self.printed = None, b""
+        if terminal:
+            self.terminal, out = pty.openpty()
+            os.set_blocking(self.terminal, False)
+        with open(out if terminal else self.stdout, "w") as out:
             self.process = subprocess.Popen([QUORLIN, *args], cwd=cwd, stdout=out, preexec_fn=die_with_parent,
                                             env=dict(os.environ, DISPLAY=server, LIBGL_ALWAYS_SOFTWARE="1"))
         case.addCleanup(self.stop)
@@ -147,6 +152,8 @@ class Window:
         self.process.kill()
         self.process.wait()
         self.d.close()
+        if self.terminal is not None:
+            os.close(self.terminal)
 
     def exit_status(self):
         """Waits for the end, then lets go of Escape, which the server would keep down for the next test."""
@@ -155,7 +162,14 @@ class Window:
         return status
 
     def output(self):
-        return pathlib.Path(self.stdout).read_text()
+        if self.terminal is None:
+            return pathlib.Path(self.stdout).read_text()
+        try:
+            while chunk := os.read(self.terminal, 1 << 16):
+                self.printed += chunk
+        except OSError:  # nothing more for now, or the program has gone
+            pass
+        return self.printed.decode().replace("\r\n", "\n")
 
     def xdotool(self, *command, check=True):
         return subprocess.run(["xdotool", *command], env=dict(os.environ, DISPLAY=self.server), check=check,

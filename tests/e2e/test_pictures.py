@@ -26,6 +26,10 @@ FAILED_READ = "READ VERTEX FRAGMENT PROGRAM "  # a program left with no source a
 LONG_LOG = "void main() {\n%s}\n" % "".join("    undeclared_%d = 1;\n" % i for i in range(100))
 SIZE = ["--size", "64x48"]
 SUM = image("t(iChannel0) + t(iChannel1)")
+# The other tools' convention: an include of uniforms only, files of mainImage without a final line end.
+CONVENTION = {"common.incl": "#version 330 core\nuniform vec3 iResolution;\nuniform vec4 iDate;\nuniform sampler2D iChannel0;\n",
+              "TextureViewer.fs.frag": "void mainImage(out vec4 c, in vec2 p) { c = vec4(0); }"}
+main_image = lambda colour, head="": head + "void mainImage(out vec4 c, in vec2 p) { c = %s; }" % colour
 # (what, changes to the shipped files, arguments, expected: "reports" in order, probe cells by
 # name, pixels at (x, y from the top) within 1 of GL's rounding, "gradient": the probe's coordinates)
 RUNS = [
@@ -65,6 +69,20 @@ RUNS = [
      "BufferB.fs": image("vec4(1)")}, SIZE + ["--view", "1"], {"gradient": 1}),
     ("--view 2 shows target 1", {"Image.frag": SUM, "BufferA.fs": image("vec4(TexCoord, 0, 1)"),
      "BufferB.fs": image("vec4(0.2, 0.4, 0.8, 1)")}, SIZE + ["--view", "2"], {(63, 47): (51, 102, 204)}),
+    ("mainImage writes the include's output", {"Image.frag": main_image("vec4(p / iResolution, 0, 1)")}, SIZE,
+     {"gradient": 1}),
+    ("mainImage feedback with no output declared", {**CONVENTION, "Image.frag": main_image("texture(iChannel0, p / "
+     "iResolution.xy)"), "BufferA.fs": main_image("texture(iChannel0, p / iResolution.xy) + vec4(10.0 / 255.0)")},
+     SIZE + ["--frames", "5"], {(0, 0): (50, 50, 50)}),
+    ("mainImage writes the file's output; a vec3 iResolution has z = 1", {**CONVENTION, "Image.frag": main_image(
+     "vec4(iResolution.z, 0, 0, 1)", "out vec4 colour;\n")}, SIZE, {(0, 0): (255, 0, 0)}),
+    ("iDate on the fixed clock: 2000-03-01 01:01:01", {**CONVENTION, "Image.frag": main_image(
+     "vec4((iDate.x - 1990.0) * 20.0, iDate.y * 20.0 + iDate.z * 4.0, (iDate.w - 3600.0) * 2.0, 255) / 255.0")},
+     SIZE + ["--time", "5187661"], {(0, 0): (200, 44, 122)}),
+    ("a file with main and mainImage is composed as before", {"Image.frag": main_image(
+     "vec4(1)") + "\nvoid main() { FragColor = vec4(0, 1, 0, 1); }\n"}, SIZE, {(0, 0): (0, 255, 0)}),
+    ("an error in a mainImage file keeps its line", {"Image.frag": main_image("vec4(undeclared)", "\n")}, SIZE,
+     {"reports": "FRAGMENT PROGRAM", "log": r"^0:11\("}),
 ]
 
 NO_WINDOW = re.escape(BANNER + "Failed to create GLFW window\n")
@@ -101,6 +119,8 @@ class Runs(Case):
                 for key, value in expected.items():
                     if key == "gradient":
                         self.assertEqual(gradient_errors(pixel, *size), [])
+                    elif key == "log" and isinstance(value, str):
+                        self.assertRegex(found[0][1], value)
                     elif key == "log":
                         self.assertEqual(len(found[0][1]), value)
                     elif isinstance(key, tuple):

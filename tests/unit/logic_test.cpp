@@ -3,6 +3,8 @@
 #include "app/banner.h"
 #include "app/frame_loop.h"
 #include "app/options.h"
+#include "render/frame_date.h"
+#include "shader/error_lines.h"
 #include "shader/shader_files.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +98,68 @@ TEST(ShaderFilesAndBanner, NamesPathsAndTag) {
     EXPECT_EQ(defaultShaderDir(shaderRootOf("/a/build")) + defaultShaderDir(shaderRootOf("/")),
               "/a/Shaders//Shaders");
     EXPECT_EQ(std::string(standardTag(202002L).data()) + kStandardTag.data(), "C++20C++17");
+}
+
+TEST(FixedClockDate, CountsFrom2000InTheGregorianCalendar) {
+    const struct {
+        double seconds;
+        DateValue date;
+    } cases[] = {
+        {0.0, {2000, 0, 1, 0}},
+        {59 * 86400.0 + 3661.5, {2000, 1, 29, 3661.5}}, // the leap day of a year divisible by 400
+        {366 * 86400.0, {2001, 0, 1, 0}},
+        {-0.25, {1999, 11, 31, 86399.75}},
+        {(365 * 100 + 25 + 59) * 86400.0, {2100, 2, 1, 0}}, // 2100 has no leap day
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(dateAfter2000(c.seconds), c.date) << c.seconds;
+    EXPECT_EQ(frameDate(false, true, 5.0), DateValue{});
+}
+
+TEST(LocatedLines, OneTableOfDriverLines) {
+    const std::string include = "1\n2\n3\n4\n", file = std::string(95, '\n') + "#line 500\n";
+    const StageOrigin fragment = stageOrigin("s/common.incl", include, "s/Image.frag", file),
+                      joined = stageOrigin("s/common.incl", include + "four", "s/Image.frag", "x"),
+                      vertex = stageOrigin("", "", "s/VertexShader.vs", "a\nb\nc\n");
+    const struct {
+        const StageOrigin &origin;
+        const char *log, *located; // "": none
+    } cases[] = {
+        {fragment, "0:36(12): error: `x' undeclared", "s/Image.frag:32:12: error: `x' undeclared"},
+        {fragment, "0:3(1): preprocessor error: #if with no expression",
+         "s/common.incl:3:1: error: #if with no expression"},
+        {fragment, "0:6(3): warning: extension unsupported: 1",
+         "s/Image.frag:2:3: warning: "
+         "extension unsupported: 1"},
+        {fragment, "0(7) : error C0000: syntax error, unexpected ';'",
+         "s/Image.frag:3: error: syntax error, unexpected ';'"},
+        {fragment, "0(7) : warning C7050: \"c\" might be used",
+         "s/Image.frag:3: warning: \"c\" "
+         "might be used"},
+        {fragment, "ERROR: 0:8: 'x' : undeclared identifier",
+         "s/Image.frag:4: error: 'x' : undeclared identifier"},
+        {fragment, "WARNING: 0:99: a", "s/Image.frag:95: warning: a"},
+        {fragment, "0:100(1): error: after the #line directive", ""},
+        {fragment, "0:0(0): error: no line", ""},
+        {fragment, "1:12(1): error: another source string", ""},
+        {fragment, "0:12(1): info: not an error", ""},
+        {fragment, "error: linking with uncompiled shader", ""},
+        {joined, "0:5(7): error: m", "s/Image.frag:1:3: error: m"},
+        {joined, "0:5(4): error: m", "s/common.incl:5:4: error: m"},
+        {joined, "0:5: error: m", ""},
+        {joined, "0(5) : error C1: m", "s/Image.frag:1: error: m"},
+        {joined, "0:6(1): error: appended", ""},
+        {vertex, "0:3(5): error: m", "s/VertexShader.vs:3:5: error: m"},
+        {vertex, "0:4(5): error: appended", ""},
+    };
+    for (const auto &c : cases) {
+        const std::vector<std::string> lines = locatedLines(c.log, c.origin, false);
+        EXPECT_EQ(lines.empty() ? "" : lines[0], c.located) << c.log;
+    }
+    EXPECT_EQ(failureLines("\n  \nerror: a\n\nb\n", vertex),
+              (std::vector<std::string>{"error: a", "b"}));
+    EXPECT_EQ(failureLines("0:1(2): error: m\nnot located\n", vertex)[0],
+              "VertexShader.vs:1:2: error: m");
 }
 
 } // namespace

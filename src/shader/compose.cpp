@@ -1,0 +1,103 @@
+// Fragment source composition. The scan is lexical: comments are blanked and
+// braces and parentheses counted, which is enough to tell a function's name
+// or a global declaration from the rest without a GLSL parser.
+#include "shader/compose.h"
+
+#include <cctype>
+#include <cstddef>
+
+namespace {
+
+// Used only when the source declares no colour output of its own.
+const char *const kOwnOutput = "quorlinFragColor";
+
+// Comments become spaces, line ends kept, so positions keep their meaning.
+std::string withoutComments(const std::string &text) {
+    std::string out = text;
+    for (std::size_t i = 0; i + 1 < out.size(); ++i) {
+        if (out[i] != '/' || (out[i + 1] != '/' && out[i + 1] != '*'))
+            continue;
+        const bool line = out[i + 1] == '/';
+        std::size_t end = out.find(line ? "\n" : "*/", i + 2);
+        end = end == std::string::npos ? out.size() : end + (line ? 0 : 2);
+        for (std::size_t j = i; j < end; ++j)
+            if (out[j] != '\n')
+                out[j] = ' ';
+        i = end == 0 ? 0 : end - 1;
+    }
+    return out;
+}
+
+bool isNameChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// The identifiers and single punctuation characters of text, in order.
+template <typename Visit> void forEachToken(const std::string &text, Visit visit) {
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t end = i + 1;
+        if (isNameChar(text[i]))
+            while (end < text.size() && isNameChar(text[end]))
+                ++end;
+        if (!std::isspace(static_cast<unsigned char>(text[i])))
+            visit(text.substr(i, end - i));
+        i = end;
+    }
+}
+
+// Whether name is followed by an opening parenthesis anywhere: GLSL has no
+// recursion, so for main or mainImage that is a declaration or definition.
+bool namesFunction(const std::string &text, const std::string &name) {
+    bool previousIsName = false;
+    bool found = false;
+    forEachToken(text, [&](const std::string &token) {
+        found = found || (previousIsName && token == "(");
+        previousIsName = token == name;
+    });
+    return found;
+}
+
+bool isQualifier(const std::string &token) {
+    return token == "highp" || token == "mediump" || token == "lowp" || token == "flat" ||
+           token == "smooth" || token == "noperspective" || token == "invariant";
+}
+
+// The first "out [qualifiers] vec4 NAME" outside braces and parentheses, so
+// that mainImage's own out parameter is not taken for it.
+std::string colourOutput(const std::string &text) {
+    int depth = 0;
+    int step = 0; // 0: looking for out; 1: for vec4; 2: for the name
+    std::string found;
+    forEachToken(text, [&](const std::string &token) {
+        if (token == "{" || token == "(")
+            ++depth;
+        else if (token == "}" || token == ")")
+            --depth;
+        if (!found.empty() || depth != 0)
+            return;
+        if (step == 2 && isNameChar(token[0]))
+            found = token;
+        else if (step == 1 && token == "vec4")
+            step = 2;
+        else if (!(step == 1 && isQualifier(token)))
+            step = token == "out" ? 1 : 0;
+    });
+    return found;
+}
+
+} // namespace
+
+std::string composeFragment(const std::string &common, const std::string &file) {
+    std::string source = common + file;
+    const std::string code = withoutComments(source);
+    if (!namesFunction(withoutComments(file), "mainImage") || namesFunction(code, "main"))
+        return source;
+    std::string output = colourOutput(code);
+    // A line of its own, even after a file that ends without a line end.
+    source += '\n';
+    if (output.empty()) {
+        output = kOwnOutput;
+        source += "out vec4 " + output + ";\n";
+    }
+    return source + "void main() { mainImage(" + output + ", gl_FragCoord.xy); }\n";
+}

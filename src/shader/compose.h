@@ -1,0 +1,13 @@
+// How a fragment stage's source is put together from the common include and
+// a fragment file, including files written around a mainImage function.
+#pragma once
+
+#include <string>
+
+// common followed directly by file. When the file defines mainImage and
+// neither defines main, a main that calls mainImage with the stage's colour
+// output and gl_FragCoord.xy follows, after everything the author wrote, so
+// the driver numbers the author's lines as it would without it. The output is
+// the first out vec4 declared at global scope, or one the appended code
+// declares when there is none.
+std::string composeFragment(const std::string &common, const std::string &file);

@@ -1,0 +1,91 @@
+"""Failed builds where the author looks: located lines on a terminal, and the band
+on the window after a failed reload."""
+import os, pty, re, subprocess
+
+from harness import QUORLIN, SHIPPED, Case, Window, png, write
+from test_pictures import reports
+
+FIXED = "in vec2 TexCoord;\nvoid main() { FragColor = vec4(0.0, 0.5, 1.0, 1.0); }\n"
+BROKEN = "in vec2 TexCoord;\nvoid main() {\n    FragColor = vec4(undeclared);\n}\n"
+TAIL = "const float TEN = 1"  # an include whose last line runs into the file's first
+# (what, changes, located lines with the shader directory as D)
+LOCATED = [
+    ("the image's own line past a nine-line include", {"Image.frag": BROKEN},
+     ["D/Image.frag:3:19: error: `undeclared' undeclared",
+      "D/Image.frag:3:14: error: cannot construct `vec4' from a non-numeric data type"]),
+    ("the include's line, once for each program", {"common.incl": SHIPPED["common.incl"] + "uniform vec5 nine;\n"},
+     ["D/common.incl:10:14: error: syntax error, unexpected NEW_IDENTIFIER, expecting '{'"] * 2),
+    ("the file's line 1 less the include's unfinished line", {"common.incl": SHIPPED["common.incl"] + TAIL,
+     "Image.frag": "0.0 + undeclared;\n" + FIXED, "TextureViewer.fs.frag": "0.0;\n" + SHIPPED["TextureViewer.fs.frag"]},
+     ["D/Image.frag:1:7: error: `undeclared' undeclared",
+      "D/common.incl:10:19: error: operands to arithmetic operators must be numeric",
+      "D/common.incl:10:19: error: initializer of const variable `TEN' must be a constant expression"]),
+    ("the vertex file's line", {"VertexShader.vs": SHIPPED["VertexShader.vs"].replace("aTexCoord;\n", "x;\n", 1)},
+     ["D/VertexShader.vs:13:13: error: `aTexCoord' undeclared"]),
+    ("nothing past a #line directive", {"Image.frag": "#line 3\n" + BROKEN}, []),
+]
+
+
+def in_terminal(*args, **options):
+    """What quorlin prints when its standard output is a pseudo-terminal."""
+    terminal, out = pty.openpty()
+    with subprocess.Popen([QUORLIN, *args], stdout=out, **options) as process:
+        os.close(out)
+        printed = b""
+        try:
+            while chunk := os.read(terminal, 1 << 16):
+                printed += chunk
+        except OSError:  # the program has closed its end
+            pass
+    os.close(terminal)
+    return printed.decode().replace("\r\n", "\n")
+
+
+class Errors(Case):
+
+    def test_located_lines_on_a_terminal_only(self):
+        for what, changes, located in LOCATED:
+            with self.subTest(what):
+                shaders = os.path.join(self.project(**changes), "Shaders")
+                args, env = ("--frames", "1", shaders), dict(os.environ, DISPLAY=self.display, LIBGL_ALWAYS_SOFTWARE="1")
+                shown, piped = in_terminal(*args, env=env), self.run_quorlin(*args, display=self.display).stdout
+                self.assertEqual([line.replace(shaders, "D") for line in shown.split("\n") if line.startswith(shaders)],
+                                 located)
+                reports(piped)  # today's reports and nothing else
+                self.assertEqual(re.sub(r"(?m)^%s.*\n" % re.escape(shaders), "", shown), piped)
+
+    def band(self, window):
+        """The band's colour at the bottom left, and whether its text's colour is in the rows above."""
+        rows = window.picture(0, -40, 400, 40)
+        return window.pixel(2, -2) == (26, 18, 20), any(rows[i:i + 3] == b"\x8c\x9e\xff" for i in range(0, len(rows), 4))
+
+    def test_band_after_a_failed_save_paused_or_not_and_never_in_pictures(self):
+        for args in (["--frames", "1000000"], []):
+            root = self.project(**{"Image.frag": FIXED})
+            path, build = os.path.join(root, "Shaders", "Image.frag"), os.path.join(root, "build")
+            window = Window(self, self.display, "--watch", *args, os.path.dirname(path), cwd=build, terminal=True)
+            if not args:
+                window.tap("space")
+            window.wait_for(lambda: window.pixel(400, 300) == (0, 128, 255), "the first frame")  # the watch has begun
+            if not args:
+                window.tap("space")  # paused: the band's coming and going draws the last frame again
+            for text, marker, band in [(BROKEN, "ERROR::PROGRAM", (True, True)), (FIXED, "Reloaded", (False, False))]:
+                with self.subTest(args=args, band=band):
+                    write(path, text)
+                    window.wait_for(lambda: marker in window.output(), marker)
+                    window.passes()
+                    self.assertEqual(self.band(window), band)
+                    window.tap("s")
+                    self.assertEqual(self.band(window), band)
+                    saved = re.findall(r"Saved (\S+)\n", window.output())[-1]
+                    self.assertEqual(png(saved)[1](2, -2), (0, 128, 255, 255), "the picture has no band")
+            self.assertEqual(window.pixel(400, 300), (0, 128, 255))
+            self.assertIn("Image.frag:3:19: error:", window.output())
+
+    def test_band_after_a_failed_start_only_with_watch(self):
+        for args, band in [(["--watch"], (True, True)), ([], (False, False))]:
+            with self.subTest(args=args):
+                root = self.project(**{"Image.frag": BROKEN})
+                window = Window(self, self.display, *args, cwd=os.path.join(root, "build"), terminal=True)
+                window.passes()
+                self.assertEqual(self.band(window), band)
