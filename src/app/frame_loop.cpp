@@ -39,12 +39,14 @@ struct LoopState {
 };
 
 void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir, int view) {
+    scene.programs.imageChannels = imageChannels(scene.images);
     if (reloadPrograms(scene.programs, files)) {
         scene.programs.image.use();
         scene.programs.image.setVec2("iResolution", scene.resolution);
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;
     }
     prepareTargets(scene, view);
+    bindImages(scene);
 }
 
 // The back buffer is what a swap will show, but its content after a swap is
@@ -118,6 +120,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         const std::string error = watcher.open(shaderDir);
         if (!error.empty())
             std::cout << "Cannot watch " << shaderDir << ": " << error << std::endl;
+        watcher.watchAlso(scene.images.watchedFiles);
     }
 
     while (!glfwWindowShouldClose(window)) {

@@ -30,6 +30,13 @@ int main(int argc, char **argv) {
                   << std::endl;
         return -1;
     }
+    const std::string shaderDir = options.shaderDir.empty()
+                                      ? defaultShaderDir(shaderRootOf(workingDirectory))
+                                      : options.shaderDir;
+    const ImageChoices choices{options.textures, options.samplers, shaderDir};
+    const std::string choiceProblem = channelSamplerProblem(choices);
+    if (!choiceProblem.empty())
+        return refuseUsage(choiceProblem, std::cerr).status;
 
     // A failed init shows up as a failed window creation.
     glfwInit();
@@ -53,16 +60,15 @@ int main(int argc, char **argv) {
         return -1;
     }
 
-    const std::string shaderDir = options.shaderDir.empty()
-                                      ? defaultShaderDir(shaderRootOf(workingDirectory))
-                                      : options.shaderDir;
     const ShaderFiles files = shaderFilesIn(shaderDir);
     Scene scene{buildPrograms(files), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
-                glm::vec2(options.width, options.height)};
+                glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}}};
+    scene.programs.imageChannels = imageChannels(scene.images);
     buildBufferPasses(scene.programs, files);
     prepareTargets(scene, options.view);
+    bindImages(scene);
     rememberFramebufferSize(window);
 
     scene.programs.image.use();
@@ -70,6 +76,7 @@ int main(int argc, char **argv) {
 
     const int status = runFrameLoop(window, scene, shaderDir, files, options);
 
+    deleteImages(scene.images);
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);
     deleteRenderTargets(scene.targets);

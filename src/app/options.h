@@ -1,8 +1,11 @@
 // The command line, parsed once into a plain value that the rest reads.
 #pragma once
 
+#include "shader/samplers.h"
+
 #include <ostream>
 #include <string>
+#include <vector>
 
 struct Options {
     std::string shaderDir; // empty: the Shaders directory beside the working directory
@@ -15,6 +18,8 @@ struct Options {
     double rate = 60.0;
     bool watch = false;
     int view = 0; // 0: the image; 1 to 4: render target 1 to 4
+    std::vector<TextureChoice> textures; // --texture, in the order given
+    std::vector<SamplerChoice> samplers; // --sampler, in the order given
 };
 
 struct ParseResult {
@@ -26,3 +31,6 @@ struct ParseResult {
 // a hint to run --help go to err. Nothing is printed for a usable command.
 ParseResult parseOptions(int argc, const char *const *argv, Options &options, std::ostream &out,
                          std::ostream &err);
+
+// A bad-usage line found after parsing, worded as parseOptions words its own.
+ParseResult refuseUsage(const std::string &message, std::ostream &err);

@@ -2,6 +2,7 @@
 // then the image (or a target through the viewer) into the window.
 #pragma once
 
+#include "render/images.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
 #include "shader/programs.h"
@@ -24,6 +25,7 @@ struct Scene {
     Quad viewerQuad;
     RenderTargets targets;
     glm::vec2 resolution; // the render size, also the targets' size
+    Images images;
 };
 
 // Gives every target that the programs sample, write or that view shows (1 to

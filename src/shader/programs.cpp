@@ -63,7 +63,7 @@ void rebuildBuffer(BufferPass &pass, const ShaderFiles &files, const std::string
 // new pass is needed; rebuild also builds again those that already have a
 // program. Passes no longer needed give their programs back.
 void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) {
-    unsigned needed = programs.imageInputs.channels;
+    unsigned needed = programs.imageInputs.channels & ~programs.imageChannels;
     unsigned visited = 0;
     for (bool grew = true; grew;) {
         grew = false;
@@ -75,7 +75,7 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
             if (rebuild || !pass.shader)
                 rebuildBuffer(pass, files, files.buffers[x]);
             if (pass.shader) {
-                needed |= pass.inputs.channels;
+                needed |= pass.inputs.channels & ~programs.imageChannels;
                 grew = true;
             }
         }

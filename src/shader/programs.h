@@ -32,6 +32,7 @@ struct Programs {
     ProgramInputs imageInputs;
     std::array<BufferPass, kBufferPasses> buffers;
     unsigned active = 0; // bit x: buffer pass x is needed and has a linked program
+    unsigned imageChannels = 0; // bit n: channel n reads an image, so needs no pass n
 };
 
 // The image program, then the viewer program, as start-up builds them: kept

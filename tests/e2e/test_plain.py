@@ -7,9 +7,10 @@ from test_pictures import image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # The window system's calls, the building of programs (whose reports and sources are
-# tested elsewhere) and look-ups of uniforms that a program does not use.
+# tested elsewhere), the listing of a program's uniforms that finds its samplers and
+# look-ups of uniforms that a program does not use.
 SKIPPED = re.compile(r"^(glX|gl(Create|Compile|Attach|Delete)Shader|glShaderSource|glCreateProgram|glLinkProgram|"
-                     r"glGet(Shader|Program)iv)|// fake| = -1$")
+                     r"glGet(Shader|Program)iv|glGetActiveUniform)|// fake| = -1$")
 NUMBER = re.compile(r"(?<![\d.])-?\d+(\.\d+)?(e-?\d+)?(?!\d)")  # object names and the clock
 
 
