@@ -21,22 +21,24 @@ int main(int argc, char **argv) {
     if (!parsed.run)
         return parsed.status;
 
-    std::cout << kStandardTag.data() << std::endl;
-
     std::error_code cwdError;
     const std::filesystem::path workingDirectory = std::filesystem::current_path(cwdError);
+    const std::string shaderDir = options.shaderDir.empty()
+                                      ? defaultShaderDir(shaderRootOf(workingDirectory))
+                                      : options.shaderDir;
+    // Bad usage that needs the shader directory, still before any output.
+    const ImageChoices choices{options.textures, options.samplers, shaderDir};
+    const std::string choiceProblem = channelSamplerProblem(choices);
+    if (!choiceProblem.empty())
+        return refuseUsage(choiceProblem, std::cerr).status;
+
+    std::cout << kStandardTag.data() << std::endl;
+
     if (cwdError) {
         std::cout << "Failed to determine the working directory: " << cwdError.message()
                   << std::endl;
         return -1;
     }
-    const std::string shaderDir = options.shaderDir.empty()
-                                      ? defaultShaderDir(shaderRootOf(workingDirectory))
-                                      : options.shaderDir;
-    const ImageChoices choices{options.textures, options.samplers, shaderDir};
-    const std::string choiceProblem = channelSamplerProblem(choices);
-    if (!choiceProblem.empty())
-        return refuseUsage(choiceProblem, std::cerr).status;
 
     // A failed init shows up as a failed window creation.
     glfwInit();
