@@ -19,9 +19,15 @@ struct DecodedImage {
     std::unique_ptr<void, void (*)(void *)> pixels{nullptr, [](void *) {}};
 };
 
-// Reads the header first and refuses a side above maxSide, or a decoded size
-// above kMaxImageBytes, before anything of that size is allocated. Returns an
-// empty string, or why the bytes give no image.
+// Reads only the header: refuses a picture without pixels, a side above
+// maxSide or a decoded size above kMaxImageBytes, and otherwise fills in the
+// size and layout the picture will decode to (no pixels). Returns an empty
+// string, or why the bytes give no image.
+std::string checkImageHeader(const unsigned char *bytes, std::size_t size, int maxSide,
+                             DecodedImage &image);
+
+// The header check, then the pixels: nothing of the picture's size is
+// allocated before its header passed.
 std::string decodeImage(const unsigned char *bytes, std::size_t size, int maxSide,
                         DecodedImage &image);
 

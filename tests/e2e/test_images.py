@@ -67,8 +67,10 @@ RUNS = [
         "sampler2D none", "sampler2D iChannel0", "vec2 noneResolution", "vec2 iChannelResolution[4]")},
      ["--texture", "iChannel0=WIDE"], {"lines": ["No image for sampler none: give --texture none=FILE or put "
                                                  "none.png in DIR"], (5, 5): (69, 3, 7)}),
-    ("16-bit grey keeps its low byte, alpha 1", {"g.png": picture((1, 1), [32768], "I;16"), "Image.frag": shader(
-        "vec4(fract(texture(g, TexCoord).rg * 255.0), texture(g, TexCoord).a, 1)", "sampler2D g")}, [],
+    ("16-bit PNG and PGM grey keep their low byte, alpha 1", {"g.png": picture((1, 1), [32768], "I;16"),
+     "p.pgm": b"P5\n1 1\n65535\n\x80\x00", "Image.frag": shader("vec4(fract(vec2(texture(g, TexCoord).g, texture("
+                                                              "p, TexCoord).b) * 255.0), texture(p, TexCoord).a, 1)",
+                                                              "sampler2D g", "sampler2D p")}, [],
      {(5, 5): (128, 128, 255)}),
     ("HDR keeps values above 1", {"h.hdr": b"#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +X 1\n" + bytes(
         [192, 32, 96, 130]), "Image.frag": shader("texture(h, TexCoord) * 0.25", "sampler2D h")}, [],
