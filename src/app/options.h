@@ -17,7 +17,7 @@ struct Options {
     double startTime = 0.0;
     double rate = 60.0;
     bool watch = false;
-    int view = 0; // 0: the image; 1 to 4: render target 1 to 4
+    int view = 0;                        // 0: the image; 1 to 4: render target 1 to 4
     std::vector<TextureChoice> textures; // --texture, in the order given
     std::vector<SamplerChoice> samplers; // --sampler, in the order given
 };

@@ -4,8 +4,8 @@
 #include <stb_image.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -69,7 +69,7 @@ std::string checkImageHeader(const unsigned char *bytes, std::size_t size, int m
     if (width > maxSide || height > maxSide)
         return std::to_string(width) + "x" + std::to_string(height) + " pixels exceed " +
                std::to_string(maxSide) + " a side (GL_MAX_TEXTURE_SIZE)";
-    const Layout layout = stbi_is_hdr_from_memory(bytes, length)       ? kFloat
+    const Layout layout = stbi_is_hdr_from_memory(bytes, length)      ? kFloat
                           : stbi_is_16_bit_from_memory(bytes, length) ? kSixteenBit
                                                                       : kEightBit;
     const std::size_t decoded = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
@@ -98,8 +98,8 @@ std::string decodeImage(const unsigned char *bytes, std::size_t size, int maxSid
         pixels = stbi_loadf_from_memory(bytes, length, &decodedWidth, &decodedHeight, &channels,
                                         kChannels);
     else if (image.type == GL_UNSIGNED_SHORT)
-        pixels = stbi_load_16_from_memory(bytes, length, &decodedWidth, &decodedHeight, &channels,
-                                          0);
+        pixels =
+            stbi_load_16_from_memory(bytes, length, &decodedWidth, &decodedHeight, &channels, 0);
     else
         pixels = stbi_load_from_memory(bytes, length, &decodedWidth, &decodedHeight, &channels,
                                        kChannels);
@@ -107,11 +107,12 @@ std::string decodeImage(const unsigned char *bytes, std::size_t size, int maxSid
         return failure();
     image.pixels = {pixels, stbi_image_free};
     if (image.type == GL_UNSIGNED_SHORT) {
-        if (channels < 1 || channels > kChannels || decodedWidth != width || decodedHeight != height)
+        if (channels < 1 || channels > kChannels || decodedWidth != width ||
+            decodedHeight != height)
             return "the picture's channels or size differ from its header's";
-        pixels = expandSixteenBit(static_cast<const stbi_us *>(pixels),
-                                  static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                                  channels);
+        pixels = expandSixteenBit(
+            static_cast<const stbi_us *>(pixels),
+            static_cast<std::size_t>(width) * static_cast<std::size_t>(height), channels);
         if (pixels == nullptr)
             return "out of memory";
         image.pixels = {pixels, std::free};

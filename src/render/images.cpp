@@ -83,8 +83,7 @@ void read(ImageInput &input, const Images &images) {
         input.path = path;
     if (input.path.empty()) {
         std::cout << "No image for sampler " << input.name << ": give --texture " << input.name
-                  << "=FILE or put " << input.name << ".png in " << images.choices.dir
-                  << std::endl;
+                  << "=FILE or put " << input.name << ".png in " << images.choices.dir << std::endl;
         return;
     }
     GLint maxSide = 0;
@@ -94,8 +93,8 @@ void read(ImageInput &input, const Images &images) {
     if (error.empty())
         upload(input, image, settingsOf(images.choices, input.name));
     else
-        std::cout << "Failed to load image " << input.path << " for " << input.name << ": "
-                  << error << std::endl;
+        std::cout << "Failed to load image " << input.path << " for " << input.name << ": " << error
+                  << std::endl;
 }
 
 GLuint blackTexture() {
@@ -103,8 +102,7 @@ GLuint blackTexture() {
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 kTransparentBlack);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, kTransparentBlack);
     SamplerSettings nearest;
     nearest.filter = SamplerFilter::kNearest;
     setSampling(nearest);
@@ -181,8 +179,8 @@ void setUniforms(const ProgramUniforms &program, const Images &images, glm::vec2
         } else if (u.type != GL_SAMPLER_2D && u.name.size() > kResolutionSuffix.size() &&
                    u.name.compare(u.name.size() - kResolutionSuffix.size(),
                                   kResolutionSuffix.size(), kResolutionSuffix) == 0) {
-            const ImageInput *of = inputNamed(
-                images, u.name.substr(0, u.name.size() - kResolutionSuffix.size()));
+            const ImageInput *of =
+                inputNamed(images, u.name.substr(0, u.name.size() - kResolutionSuffix.size()));
             if (of == nullptr)
                 continue;
             const glm::vec2 size = of->size;
@@ -239,7 +237,8 @@ unsigned imageChannels(const Images &images) {
 void bindImages(Scene &scene) {
     Images &images = scene.images;
     Programs &programs = scene.programs;
-    std::vector<ProgramUniforms> visited{{&programs.image, activeUniforms(programs.image.programId)}};
+    std::vector<ProgramUniforms> visited{
+        {&programs.image, activeUniforms(programs.image.programId)}};
     for (int x = 0; x < kBufferPasses; ++x)
         if (programs.active & passBit(x))
             visited.push_back({&*programs.buffers[x].shader,

@@ -31,7 +31,7 @@ struct Programs {
     Shader viewer;
     ProgramInputs imageInputs;
     std::array<BufferPass, kBufferPasses> buffers;
-    unsigned active = 0; // bit x: buffer pass x is needed and has a linked program
+    unsigned active = 0;        // bit x: buffer pass x is needed and has a linked program
     unsigned imageChannels = 0; // bit n: channel n reads an image, so needs no pass n
 };
 

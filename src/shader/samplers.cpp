@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 // Lower case only, tried in this order.
 const char *const kExtensions[] = {".png", ".jpg", ".jpeg", ".bmp", ".tga",
-                                   ".gif", ".hdr", ".pnm", ".pgm", ".ppm"};
+                                   ".gif", ".hdr", ".pnm",  ".pgm", ".ppm"};
 const std::array<std::string, 4> kChannelNames = {"iChannel0", "iChannel1", "iChannel2",
                                                   "iChannel3"};
 constexpr GLsizei kNameSize = 256;
@@ -151,8 +151,7 @@ std::vector<ActiveUniform> activeUniforms(GLuint program) {
         GLchar name[kNameSize] = {};
         GLint size = 0;
         GLenum type = 0;
-        glGetActiveUniform(program, static_cast<GLuint>(i), kNameSize, nullptr, &size, &type,
-                           name);
+        glGetActiveUniform(program, static_cast<GLuint>(i), kNameSize, nullptr, &size, &type, name);
         if (type != GL_SAMPLER_2D && type != GL_FLOAT_VEC2 && type != GL_FLOAT_VEC3)
             continue;
         std::string text = name;

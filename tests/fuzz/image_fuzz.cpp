@@ -14,11 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::size_t texel = kTexelBytes[image.type == GL_UNSIGNED_BYTE    ? 0
                                           : image.type == GL_UNSIGNED_SHORT ? 1
                                                                             : 2];
-    if (error.empty() ? image.width < 1 || image.width > kMaxSide || image.height < 1 ||
-                            image.height > kMaxSide ||
-                            static_cast<std::size_t>(image.width) * image.height * texel >
-                                kMaxImageBytes
-                      : image.width != 0 || error.find('\n') != std::string::npos)
+    if (error.empty()
+            ? image.width < 1 || image.width > kMaxSide || image.height < 1 ||
+                  image.height > kMaxSide ||
+                  static_cast<std::size_t>(image.width) * image.height * texel > kMaxImageBytes
+            : image.width != 0 || error.find('\n') != std::string::npos)
         std::abort();
     return 0;
 }

@@ -47,8 +47,9 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--sampler a=clamp,Linear",
          "--sampler: 'Linear' in 'a=clamp,Linear' is none of nearest, linear, mipmap, repeat, "
          "clamp, mirror"},
-        {"--sampler a=nearest,repeat,mipmap", "--sampler: 'a=nearest,repeat,mipmap' gives more than "
-                                              "one filter"},
+        {"--sampler a=nearest,repeat,mipmap",
+         "--sampler: 'a=nearest,repeat,mipmap' gives more than "
+         "one filter"},
         {"--sampler a=mirror,clamp", "--sampler: 'a=mirror,clamp' gives more than one wrap"},
     };
     for (const auto &c : cases)
