@@ -31,7 +31,6 @@ def main():
     parser.add_argument("--quorlin", required=True)
     parser.add_argument("--reference", help="unused; accepted as scripts/bench.sh passes it")
     parser.add_argument("--shaders", required=True)
-    parser.add_argument("--band", action="store_true")
     parser.add_argument("--rounds", type=int, default=4)
     parser.add_argument("--runs", type=int, default=3, help="timed runs per command per round")
     parser.add_argument("--warmup", type=int, default=1, help="untimed runs per command per round")

@@ -6,17 +6,21 @@
 #   scripts/bench.sh --soak [MINUTES]  Quorlin's resident memory over a long run (10)
 #   scripts/bench.sh --pace            --max-fps: CPU of a paused window, rates reached (a minute)
 #   scripts/bench.sh --band            frame cost with the error band shown vs not
+#   scripts/bench.sh --images          image inputs: start-up with a 4096 x 4096 PNG,
+#                                      per frame with four images, memory (bench/images.py)
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target quorlin quorlin_reference >"$build/bench-build.log" 2>&1 ||
-    { cat "$build/bench-build.log"; exit 1; }
-if [ "${1:-}" = --pace ]; then
-    exec /usr/bin/python3 "$root/bench/pace.py" --quorlin "$build/quorlin" --shaders "$root/Shaders"
-fi
-script=bench.py
-[ "${1:-}" = --band ] && script=band.py
+cmake --build "$build" -j"$(nproc)" --target quorlin quorlin_reference quorlin_image_reference \
+    >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
+script=bench.py reference=$build/bench/quorlin_reference
+case "${1:-}" in
+--pace)
+    exec /usr/bin/python3 "$root/bench/pace.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" ;;
+--band) shift; script=band.py ;;
+--images) shift; script=images.py reference=$build/bench/quorlin_image_reference ;;
+esac
 exec /usr/bin/python3 "$root/bench/$script" --quorlin "$build/quorlin" \
-    --reference "$build/bench/quorlin_reference" --shaders "$root/Shaders" "$@"
+    --reference "$reference" --shaders "$root/Shaders" "$@"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test:
 #  0. the line count that keeps the tests within a third of the code;
-#  1. the fuzz target over the command line (libFuzzer, a short run);
+#  1. the fuzz targets over the command line and the image header check
+#     (libFuzzer, a short run each);
 #  2. unit and end-to-end tests built with AddressSanitizer, UBSan and leak
 #     checking;
 #  3. the ordinary build's tests, with the GL call golden file, a valgrind run
@@ -19,18 +20,20 @@ trap 'rm -rf "$scratch"' EXIT
 echo "== Line count"
 "$root/scripts/count-lines.sh"
 
-echo "== Fuzzing the command line for ${fuzz_seconds}s"
 CC=clang CXX=clang++ "$root/scripts/setup.sh" "$build-fuzz" \
     -DQUORLIN_FUZZ=ON -DQUORLIN_SANITIZE=ON >/dev/null
-# New inputs go to scratch; the corpus in the repository is only read.
-mkdir "$scratch/corpus"
-if ! "$build-fuzz/tests/fuzz/options_fuzz" -max_total_time="$fuzz_seconds" \
-    -artifact_prefix="$scratch/" "$scratch/corpus" "$root/tests/fuzz/corpus" >"$scratch/fuzz.log" 2>&1; then
-    tail -n 60 "$scratch/fuzz.log"
-    echo "The fuzz target failed (the input is printed above, in Base64)."
-    exit 1
-fi
-tail -n 1 "$scratch/fuzz.log"
+for target in options:"$root/tests/fuzz/corpus" image:"$root/tests/fuzz/corpus/images"; do
+    echo "== Fuzzing the ${target%%:*} fuzz target for ${fuzz_seconds}s"
+    # New inputs go to scratch; the corpus in the repository is only read.
+    mkdir "$scratch/${target%%:*}"
+    if ! "$build-fuzz/tests/fuzz/${target%%:*}_fuzz" -max_total_time="$fuzz_seconds" \
+        -artifact_prefix="$scratch/" "$scratch/${target%%:*}" "${target#*:}" >"$scratch/fuzz.log" 2>&1; then
+        tail -n 60 "$scratch/fuzz.log"
+        echo "The fuzz target failed (the input is printed above, in Base64)."
+        exit 1
+    fi
+    tail -n 1 "$scratch/fuzz.log"
+done
 
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 "$root/scripts/setup.sh" "$build-asan" -DQUORLIN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null

@@ -51,12 +51,14 @@ void showFailure(LoopState &state, const std::vector<std::string> &failure) {
 
 void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir,
             LoopState &state) {
+    scene.programs.imageChannels = imageChannels(scene.images);
     if (reloadPrograms(scene.programs, files)) {
         scene.programs.image.use();
         setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;
     }
     prepareTargets(scene, state.view);
+    bindImages(scene);
     showFailure(state, scene.programs.failure);
 }
 
@@ -147,6 +149,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         const std::string error = watcher.open(shaderDir);
         if (!error.empty())
             std::cout << "Cannot watch " << shaderDir << ": " << error << std::endl;
+        watcher.watchAlso(scene.images.watchedFiles);
         showFailure(state, scene.programs.failure);
     }
 

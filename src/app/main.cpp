@@ -26,10 +26,19 @@ int main(int argc, char **argv) {
     if (!options.newSet.empty())
         return writeNewSet(options.newSet, std::cout, std::cerr);
 
-    std::cout << kStandardTag.data() << std::endl;
-
     std::error_code cwdError;
     const std::filesystem::path workingDirectory = std::filesystem::current_path(cwdError);
+    const std::string shaderDir = options.shaderDir.empty()
+                                      ? defaultShaderDir(shaderRootOf(workingDirectory))
+                                      : options.shaderDir;
+    // Bad usage that needs the shader directory, still before any output.
+    const ImageChoices choices{options.textures, options.samplers, shaderDir};
+    const std::string choiceProblem = channelSamplerProblem(choices);
+    if (!choiceProblem.empty())
+        return refuseUsage(choiceProblem, std::cerr).status;
+
+    std::cout << kStandardTag.data() << std::endl;
+
     if (cwdError) {
         std::cout << "Failed to determine the working directory: " << cwdError.message()
                   << std::endl;
@@ -58,16 +67,15 @@ int main(int argc, char **argv) {
         return -1;
     }
 
-    const std::string shaderDir = options.shaderDir.empty()
-                                      ? defaultShaderDir(shaderRootOf(workingDirectory))
-                                      : options.shaderDir;
     const ShaderFiles files = shaderFilesIn(shaderDir);
     Scene scene{buildPrograms(files), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
-                glm::vec2(options.width, options.height)};
+                glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}}};
+    scene.programs.imageChannels = imageChannels(scene.images);
     buildBufferPasses(scene.programs, files);
     prepareTargets(scene, options.view);
+    bindImages(scene);
     rememberFramebufferSize(window);
 
     scene.programs.image.use();
@@ -75,6 +83,7 @@ int main(int argc, char **argv) {
 
     const int status = runFrameLoop(window, scene, shaderDir, files, options);
 
+    deleteImages(scene.images);
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);
     deleteRenderTargets(scene.targets);

@@ -66,7 +66,28 @@ void checkNewSet(const CLI::App &app, const std::string &dir) {
             throw UsageError{"--new takes no other option or argument"};
 }
 
+void parseImageChoices(const std::vector<std::string> &textures,
+                       const std::vector<std::string> &samplers, Options &options) {
+    for (const std::string &text : textures) {
+        options.textures.emplace_back();
+        const std::string problem = parseTextureChoice(text, options.textures.back());
+        if (!problem.empty())
+            throw UsageError{problem};
+    }
+    for (const std::string &text : samplers) {
+        options.samplers.emplace_back();
+        const std::string problem = parseSamplerChoice(text, options.samplers.back());
+        if (!problem.empty())
+            throw UsageError{problem};
+    }
+}
+
 } // namespace
+
+ParseResult refuseUsage(const std::string &message, std::ostream &err) {
+    err << "quorlin: " << message << "\nRun 'quorlin --help' for usage." << std::endl;
+    return {false, kUsageStatus};
+}
 
 ParseResult parseOptions(int argc, const char *const *argv, Options &options, std::ostream &out,
                          std::ostream &err, const std::string &examplesDir) {
@@ -100,6 +121,15 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                                   "Write a copy of the shipped shader set into the new or "
                                   "empty directory DIR, then exit")
                        ->type_name("DIR");
+    std::vector<std::string> textures, samplers;
+    app.add_option("--texture", textures, "Sampler NAME reads image FILE (repeatable)")
+        ->type_name("NAME=FILE")
+        ->allow_extra_args(false);
+    app.add_option("--sampler", samplers,
+                   "Sampling of NAME: nearest, linear or mipmap, and repeat, clamp or mirror, "
+                   "comma-separated (repeatable)")
+        ->type_name("NAME=OPTIONS")
+        ->allow_extra_args(false);
     app.footer("Keys: space starts and pauses, R reloads, S saves a screenshot, 1-4 show a "
                "render target, 0 the image, Escape quits." +
                (examplesDir.empty() ? "" : "\n\nExample sets: " + examplesDir));
@@ -114,6 +144,7 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         if (!std::isfinite(options.startTime) || !std::isfinite(options.rate))
             throw UsageError{"--time and --rate take finite numbers"};
         checkPaths(options);
+        parseImageChoices(textures, samplers, options);
     } catch (const CLI::CallForHelp &) {
         out << app.help() << std::flush;
         return {false, 0};
@@ -124,8 +155,7 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         err << "quorlin: " << e.what() << "\nRun 'quorlin --help' for usage." << std::endl;
         return {false, kUsageStatus};
     } catch (const UsageError &e) {
-        err << "quorlin: " << e.message << "\nRun 'quorlin --help' for usage." << std::endl;
-        return {false, kUsageStatus};
+        return refuseUsage(e.message, err);
     }
     options.fixedClock = time->count() > 0 || rate->count() > 0;
     if (!options.output.empty() && options.frames == 0)

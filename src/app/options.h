@@ -1,8 +1,11 @@
 // The command line, parsed once into a plain value that the rest reads.
 #pragma once
 
+#include "shader/samplers.h"
+
 #include <ostream>
 #include <string>
+#include <vector>
 
 struct Options {
     std::string shaderDir; // empty: the Shaders directory beside the working directory
@@ -14,7 +17,9 @@ struct Options {
     double startTime = 0.0;
     double rate = 60.0;
     bool watch = false;
-    int view = 0; // 0: the image; 1 to 4: render target 1 to 4
+    int view = 0;                        // 0: the image; 1 to 4: render target 1 to 4
+    std::vector<TextureChoice> textures; // --texture, in the order given
+    std::vector<SamplerChoice> samplers; // --sampler, in the order given
 
     int maxFps = 0; // 0: unthrottled
     bool vsync = false;
@@ -31,3 +36,6 @@ struct ParseResult {
 // The help names examplesDir, when given, as where the example sets are.
 ParseResult parseOptions(int argc, const char *const *argv, Options &options, std::ostream &out,
                          std::ostream &err, const std::string &examplesDir = "");
+
+// A bad-usage line found after parsing, worded as parseOptions words its own.
+ParseResult refuseUsage(const std::string &message, std::ostream &err);

@@ -20,7 +20,7 @@ const std::string kDateUniform = "iDate";
 // Uses the program's current state: leaves texture unit n active for the
 // highest channel n it samples.
 void setInputs(const Shader &shader, const ProgramInputs &inputs, const FrameUniforms &uniforms,
-               const RenderTargets &targets) {
+               const Scene &scene) {
     setResolution(shader, inputs, uniforms.resolution);
     shader.setFloat(kTimeUniform, uniforms.time);
     shader.setVec4(kMouseUniform, uniforms.mouse);
@@ -34,7 +34,8 @@ void setInputs(const Shader &shader, const ProgramInputs &inputs, const FrameUni
         if (!(inputs.channels & passBit(n)))
             continue;
         glActiveTexture(GL_TEXTURE0 + n);
-        glBindTexture(GL_TEXTURE_2D, currentTexture(targets[n]));
+        const GLuint image = scene.images.channels[n];
+        glBindTexture(GL_TEXTURE_2D, image != 0 ? image : currentTexture(scene.targets[n]));
     }
 }
 
@@ -49,13 +50,13 @@ void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 
 
 void prepareTargets(Scene &scene, int view) {
     const Programs &programs = scene.programs;
-    unsigned used = programs.imageInputs.channels | programs.active;
+    unsigned used = (programs.imageInputs.channels & ~programs.imageChannels) | programs.active;
     if (view > 0)
         used |= passBit(view - 1);
     for (int x = 0; x < kBufferPasses; ++x) {
         const BufferPass &pass = programs.buffers[x];
         if (pass.shader)
-            used |= pass.inputs.channels;
+            used |= pass.inputs.channels & ~programs.imageChannels;
         // A pass reading its own target must not read the texture it writes.
         if ((programs.active & passBit(x)) && (pass.inputs.channels & passBit(x)))
             addSpare(scene.targets[x], static_cast<int>(scene.resolution.x),
@@ -80,7 +81,7 @@ bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
                    static_cast<GLsizei>(uniforms.resolution.y));
         pass.shader->use();
         glBindVertexArray(scene.imageQuad.vao);
-        setInputs(*pass.shader, pass.inputs, uniforms, scene.targets);
+        setInputs(*pass.shader, pass.inputs, uniforms, scene);
         drawQuad();
         finishWrite(target);
     }
@@ -101,6 +102,6 @@ void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool 
     Shader &image = scene.programs.image;
     image.use();
     glBindVertexArray(scene.imageQuad.vao);
-    setInputs(image, scene.programs.imageInputs, uniforms, scene.targets);
+    setInputs(image, scene.programs.imageInputs, uniforms, scene);
     drawQuad();
 }

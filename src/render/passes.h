@@ -3,6 +3,7 @@
 #pragma once
 
 #include "render/frame_date.h"
+#include "render/images.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
 #include "shader/programs.h"
@@ -26,6 +27,7 @@ struct Scene {
     Quad viewerQuad;
     RenderTargets targets;
     glm::vec2 resolution; // the render size, also the targets' size
+    Images images;
 };
 
 // Gives every target that the programs sample, write or that view shows (1 to

@@ -1,6 +1,8 @@
 // Building and rebuilding the set's programs.
 #include "shader/programs.h"
 
+#include "shader/samplers.h"
+
 namespace {
 
 using Failure = std::vector<std::string>;
@@ -8,13 +10,13 @@ using Failure = std::vector<std::string>;
 const char *const kChannelNames[kBufferPasses] = {"iChannel0", "iChannel1", "iChannel2",
                                                   "iChannel3"};
 
-GLenum uniformType(const Shader &shader, const char *name) {
-    GLuint index = GL_INVALID_INDEX;
-    glGetUniformIndices(shader.programId, 1, &name, &index);
-    GLint type = GL_NONE;
-    if (index != GL_INVALID_INDEX)
-        glGetActiveUniformsiv(shader.programId, 1, &index, GL_UNIFORM_TYPE, &type);
-    return static_cast<GLenum>(type);
+// Read from the same listing of active uniforms that finds a program's
+// samplers, so a link asks nothing more of GL for it.
+bool declaredVec3(const Shader &shader, const char *name) {
+    for (const ActiveUniform &uniform : activeUniforms(shader.programId))
+        if (uniform.name == name)
+            return uniform.type == GL_FLOAT_VEC3;
+    return false;
 }
 
 ProgramInputs inspect(const Shader &shader) {
@@ -24,7 +26,7 @@ ProgramInputs inspect(const Shader &shader) {
             inputs.channels |= passBit(n);
     inputs.frame = shader.hasUniform("iFrame");
     inputs.timeDelta = shader.hasUniform("iTimeDelta");
-    inputs.resolution3 = uniformType(shader, "iResolution") == GL_FLOAT_VEC3;
+    inputs.resolution3 = declaredVec3(shader, "iResolution");
     inputs.date = shader.hasUniform("iDate");
     return inputs;
 }
@@ -90,7 +92,7 @@ void rebuildBuffer(Programs &programs, BufferPass &pass, const ShaderFiles &file
 // new pass is needed; rebuild also builds again those that already have a
 // program. Passes no longer needed give their programs back.
 void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) {
-    unsigned needed = programs.imageInputs.channels;
+    unsigned needed = programs.imageInputs.channels & ~programs.imageChannels;
     unsigned visited = 0;
     for (bool grew = true; grew;) {
         grew = false;
@@ -102,7 +104,7 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
             if (rebuild || !pass.shader)
                 rebuildBuffer(programs, pass, files, files.buffers[x]);
             if (pass.shader) {
-                needed |= pass.inputs.channels;
+                needed |= pass.inputs.channels & ~programs.imageChannels;
                 grew = true;
             }
         }
@@ -129,7 +131,7 @@ Programs buildPrograms(const ShaderFiles &files) {
     Failure failure;
     Shader image = build(failure, files, files.image);
     // A braced list is evaluated in order: the viewer is built before failure is copied.
-    Programs programs{image, buildViewer(failure, files), {}, {}, 0, false, failure};
+    Programs programs{image, buildViewer(failure, files), {}, {}, 0, 0, false, failure};
     programs.imageInputs = prepare(programs.image);
     return programs;
 }

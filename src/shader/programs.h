@@ -35,8 +35,9 @@ struct Programs {
     Shader viewer;
     ProgramInputs imageInputs;
     std::array<BufferPass, kBufferPasses> buffers;
-    unsigned active = 0;    // bit x: buffer pass x is needed and has a linked program
-    bool readsDate = false; // the image or an active pass reads iDate
+    unsigned active = 0;        // bit x: buffer pass x is needed and has a linked program
+    unsigned imageChannels = 0; // bit n: channel n reads an image, so needs no pass n
+    bool readsDate = false;     // the image or an active pass reads iDate
     // The first failure of the last build (start-up or reload), as the window
     // shows it; empty when every program built.
     std::vector<std::string> failure;

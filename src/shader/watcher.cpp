@@ -6,6 +6,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -35,6 +36,11 @@ std::string ShaderWatcher::open(const std::string &dir) {
     return "";
 }
 
+bool ShaderWatcher::alsoWatched(const char *name) const {
+    return alsoWatched_ != nullptr &&
+           std::find(alsoWatched_->begin(), alsoWatched_->end(), name) != alsoWatched_->end();
+}
+
 bool ShaderWatcher::changed(double now) {
     if (fd_ < 0)
         return false;
@@ -42,7 +48,7 @@ bool ShaderWatcher::changed(double now) {
     const ssize_t length = read(fd_, buffer, sizeof(buffer));
     for (ssize_t offset = 0; offset < length;) {
         const auto *event = reinterpret_cast<const inotify_event *>(buffer + offset);
-        if (event->len > 0 && isShaderFileName(event->name))
+        if (event->len > 0 && (isShaderFileName(event->name) || alsoWatched(event->name)))
             lastChange_ = now;
         offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
     }

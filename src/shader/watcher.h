@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class ShaderWatcher {
   public:
@@ -14,6 +15,10 @@ class ShaderWatcher {
     // Returns an empty string, or why the directory cannot be watched.
     std::string open(const std::string &dir);
 
+    // Also reports changes to these bare file names, read at each event, so
+    // the list may change between calls.
+    void watchAlso(const std::vector<std::string> &names) { alsoWatched_ = &names; }
+
     // One non-blocking read a call. True once per burst of changes, when the
     // last of them is settleSeconds old: one save arrives as several events,
     // and a file is built only after its writer is done.
@@ -22,6 +27,9 @@ class ShaderWatcher {
     static constexpr double settleSeconds = 0.05;
 
   private:
+    bool alsoWatched(const char *name) const;
+
     int fd_ = -1;
     double lastChange_ = -1.0; // below zero: nothing pending
+    const std::vector<std::string> *alsoWatched_ = nullptr;
 };

@@ -88,6 +88,8 @@ RUNS = [
 NO_WINDOW = re.escape(BANNER + "Failed to create GLFW window\n")
 COMMAND_LINES = [  # (arguments, display, status, stdout, stderr as patterns)
     (["--frames", "0"], "Xvfb", 2, "", r"quorlin: [^\n]+\nRun 'quorlin --help' for usage.\n"),
+    (["--sampler", "iChannel2=mipmap,clamp"], "Xvfb", 2, "", r"quorlin: --sampler: iChannel2 reads a render target, "
+     r"which has no mipmaps; give it an image or choose nearest or linear\nRun 'quorlin --help' for usage.\n"),
     (["--output", "/proc/q.png"], "Xvfb", 1,
      re.escape(BANNER + "Failed to write /proc/q.png: cannot create the file: No such file or directory\n"), ""),
     ([], None, 255, NO_WINDOW, ""),

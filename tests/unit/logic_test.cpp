@@ -41,6 +41,20 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--output /none/q.png", "--output: the folder '/none' does not exist"},
         {"--new d --vsync", "--new takes no other option or argument"},
         {"/tmp --new d", "--new takes no other option or argument"},
+        {"--texture a", "--texture: 'a' is not NAME=FILE"},
+        {"--texture =/proc/self/exe", "--texture: '=/proc/self/exe' is not NAME=FILE"},
+        {"--texture a=/none.png", "--texture: '/none.png' does not exist"},
+        {"--texture a=/tmp", "--texture: '/tmp' is not a regular file"},
+        {"--texture a=/proc/self/exe /none", "SHADER_DIR: '/none' does not exist"}, // one a time
+        {"--sampler a", "--sampler: 'a' is not NAME=OPTIONS"},
+        {"--sampler a=", "--sampler: 'a=' gives no option"},
+        {"--sampler a=clamp,Linear",
+         "--sampler: 'Linear' in 'a=clamp,Linear' is none of nearest, linear, mipmap, repeat, "
+         "clamp, mirror"},
+        {"--sampler a=nearest,repeat,mipmap",
+         "--sampler: 'a=nearest,repeat,mipmap' gives more than "
+         "one filter"},
+        {"--sampler a=mirror,clamp", "--sampler: 'a=mirror,clamp' gives more than one wrap"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(parse(c[0]), start + c[1] + hint);
