@@ -2,6 +2,7 @@
 #include "app/frame_loop.h"
 
 #include "app/input.h"
+#include "app/recording.h"
 #include "render/picture.h"
 #include "shader/watcher.h"
 
@@ -111,7 +112,8 @@ bool refreshFrameRate(double now) {
 int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                  const ShaderFiles &files, const Options &options) {
     LoopState state;
-    state.running = options.frames > 0;
+    Recording recording(options, scene.resolution);
+    state.running = options.frames > 0 || recording.records();
     state.view = options.view;
     ShaderWatcher watcher;
     if (options.watch) {
@@ -130,20 +132,31 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             reload(scene, files, shaderDir, state.view);
 
         if (state.running) {
-            const float time =
-                options.fixedClock
-                    ? static_cast<float>(options.startTime + state.rendered / options.rate)
-                    : static_cast<float>(now);
-            const FrameUniforms uniforms{scene.resolution, time, state.lastMouse, state.rendered,
-                                         state.rendered == 0 ? 0.0f : time - state.last.time};
+            // A run may start later in the sequence: frame numbers and the
+            // clock continue from there.
+            const int frame = options.startFrame + state.rendered;
+            const float time = options.fixedClock
+                                   ? static_cast<float>(options.startTime + frame / options.rate)
+                                   : static_cast<float>(now);
+            const float previous =
+                state.rendered > 0
+                    ? state.last.time
+                    : static_cast<float>(options.startTime + (frame - 1) / options.rate);
+            const FrameUniforms uniforms{scene.resolution, time, state.lastMouse, frame,
+                                         frame == 0 ? 0.0f : time - previous};
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
             const bool passesRan = renderBufferPasses(scene, uniforms);
-            renderToWindow(scene, uniforms, state.view, passesRan, framebufferSize());
+            if (recording.captures())
+                recording.drawFrame(scene, uniforms, state.view, framebufferSize(), state.rendered);
+            else
+                renderToWindow(scene, uniforms, state.view, passesRan, framebufferSize());
             if (refreshFrameRate(glfwGetTime()))
                 glfwSetWindowTitle(window, title_string);
             nbFrames++;
             state.last = uniforms;
             state.rendered++;
+            if (!recording.frameDone(state.rendered))
+                glfwSetWindowShouldClose(window, true);
             if (state.rendered == options.frames) {
                 state.status = finishRun(options);
                 glfwSetWindowShouldClose(window, true);
@@ -155,6 +168,9 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         glfwPollEvents();
     }
 
+    const int finished = recording.finish(state.rendered, state.status);
+    if (recording.records())
+        return finished;
     if (state.rendered < options.frames) {
         std::cout << "Closed after " << state.rendered << " of " << options.frames << " frames";
         if (!options.output.empty())
@@ -162,5 +178,5 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         std::cout << std::endl;
         return 1;
     }
-    return state.status;
+    return finished;
 }

@@ -14,7 +14,11 @@ struct Options {
     double startTime = 0.0;
     double rate = 60.0;
     bool watch = false;
-    int view = 0; // 0: the image; 1 to 4: render target 1 to 4
+    int view = 0;       // 0: the image; 1 to 4: render target 1 to 4
+    std::string record; // a video or PNG sequence named by --output, which is then empty
+    int startFrame = 0;
+    std::string expect; // a reference PNG to compare the last frame with
+    int tolerance = 2;
 };
 
 struct ParseResult {
