@@ -105,8 +105,8 @@ std::string lastLines(int file) {
     std::string line;
     std::istringstream stream(text);
     while (std::getline(stream, line))
-        if (line.find_first_not_of(" \t\r") != std::string::npos)
-            lines.push_back(line.substr(0, line.find_last_not_of(" \t\r") + 1));
+        if (const std::size_t start = line.find_first_not_of(" \t\r"); start != std::string::npos)
+            lines.push_back(line.substr(start, line.find_last_not_of(" \t\r") + 1 - start));
     std::string shown;
     for (std::size_t i = lines.size() > kEncoderLines ? lines.size() - kEncoderLines : 0;
          i < lines.size(); ++i)
