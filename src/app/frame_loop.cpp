@@ -147,7 +147,8 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
             const bool passesRan = renderBufferPasses(scene, uniforms);
             if (recording.captures())
-                recording.drawFrame(scene, uniforms, state.view, framebufferSize(), state.rendered);
+                recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
+                                    state.rendered);
             else
                 renderToWindow(scene, uniforms, state.view, passesRan, framebufferSize());
             if (refreshFrameRate(glfwGetTime()))

@@ -47,18 +47,27 @@ Recording::~Recording() {
         deleteFrameCapture(capture_);
 }
 
-void Recording::drawFrame(Scene &scene, const FrameUniforms &uniforms, int view,
+void Recording::drawFrame(Scene &scene, const FrameUniforms &uniforms, int view, bool passesRan,
                           glm::ivec2 windowSize, int rendered) {
-    bindCapture(capture_);
-    drawImage(scene, uniforms, view);
+    // Drawn straight into a window of the render size: a detour through the
+    // capture framebuffer costs llvmpipe a textured pass as large as the frame.
+    const bool direct = windowSize == capture_.size;
+    const GLuint source = direct ? 0 : capture_.framebuffer;
+    if (direct) {
+        renderToWindow(scene, uniforms, view, passesRan, windowSize);
+    } else {
+        bindCapture(capture_);
+        drawImage(scene, uniforms, view);
+    }
     if (recorder_) {
-        startReadBack(capture_);
+        startReadBack(capture_, source);
         if (framesInFlight(capture_) == kPackBuffers)
             handOnOldest();
     }
     if (rendered + 1 == options_.frames && !options_.expect.empty())
-        readFrame(capture_, lastFrame_.data());
-    presentCapture(capture_, windowSize);
+        readFrame(capture_, source, lastFrame_.data());
+    if (!direct)
+        presentCapture(capture_, windowSize);
 }
 
 void Recording::handOnOldest() {

@@ -25,10 +25,11 @@ class Recording {
     bool records() const { return recorder_ != nullptr; }
     bool captures() const { return captures_; }
 
-    // Draws the frame into the capture, hands its pixels on, and shows it in
-    // the window. rendered counts the frames before this one.
-    void drawFrame(Scene &scene, const FrameUniforms &uniforms, int view, glm::ivec2 windowSize,
-                   int rendered);
+    // Draws the frame as renderToWindow does (passesRan as restoreViewport),
+    // at the render size whatever the window's, and hands its pixels on.
+    // rendered counts the frames before this one.
+    void drawFrame(Scene &scene, const FrameUniforms &uniforms, int view, bool passesRan,
+                   glm::ivec2 windowSize, int rendered);
 
     // After each rendered frame: the progress line. Returns false once the
     // recording has failed and rendering should stop.

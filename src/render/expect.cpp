@@ -40,17 +40,20 @@ std::string loadReference(const std::string &path, Reference &reference) {
     if (file == nullptr)
         return "'" + path + (errno == ENOENT ? "' does not exist" : "' cannot be read: ") +
                (errno == ENOENT ? "" : std::strerror(errno));
-    std::vector<unsigned char> bytes;
+    // The signature first: a device that never ends is no PNG either.
+    std::vector<unsigned char> bytes(sizeof(kSignature));
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    const bool isPng = bytes.size() == sizeof(kSignature) &&
+                       std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin());
     unsigned char chunk[1 << 16];
     std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
+    while (isPng && (got = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
         bytes.insert(bytes.end(), chunk, chunk + got);
     const int readError = std::ferror(file) ? errno : 0;
     std::fclose(file);
     if (readError != 0)
         return "'" + path + "' cannot be read: " + std::strerror(readError);
-    if (bytes.size() < sizeof(kSignature) ||
-        !std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin()))
+    if (!isPng)
         return "'" + path + "' is not a PNG";
     int width = 0;
     int height = 0;

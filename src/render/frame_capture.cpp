@@ -35,8 +35,8 @@ void bindCapture(const FrameCapture &capture) {
     glViewport(0, 0, capture.size.x, capture.size.y);
 }
 
-void startReadBack(FrameCapture &capture) {
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, capture.framebuffer);
+void startReadBack(FrameCapture &capture, GLuint framebuffer) {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, capture.packBuffers[capture.issued % kPackBuffers]);
     // Rows of four bytes a pixel are always 4-aligned, the default packing.
     glReadPixels(0, 0, capture.size.x, capture.size.y, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
@@ -61,8 +61,8 @@ void releaseOldestFrame(FrameCapture &capture) {
     ++capture.consumed;
 }
 
-void readFrame(const FrameCapture &capture, unsigned char *pixels) {
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, capture.framebuffer);
+void readFrame(const FrameCapture &capture, GLuint framebuffer, unsigned char *pixels) {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     glReadPixels(0, 0, capture.size.x, capture.size.y, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
 }
 

@@ -1,5 +1,6 @@
-// Frames drawn off screen at the render size, shown stretched over the window
-// and read back through pixel buffer objects without waiting for the GPU.
+// Frames read back at the render size through pixel buffer objects, without
+// waiting for the GPU: from the window while it has the render size, else
+// from a framebuffer of that size, which is then shown stretched.
 #pragma once
 
 #include <glad/gl.h>
@@ -25,9 +26,10 @@ FrameCapture createFrameCapture(glm::ivec2 size);
 // Binds the capture framebuffer and sets the viewport to the render size.
 void bindCapture(const FrameCapture &capture);
 
-// Starts reading the drawn frame into the next pack buffer. Leaves the
-// capture framebuffer bound for reading and no pack buffer bound.
-void startReadBack(FrameCapture &capture);
+// Starts reading the frame drawn into framebuffer (the capture's, or 0 for
+// the window's back buffer) into the next pack buffer. Leaves framebuffer
+// bound for reading and no pack buffer bound.
+void startReadBack(FrameCapture &capture, GLuint framebuffer);
 
 // Frames whose read-back was started and not yet handed on.
 int framesInFlight(const FrameCapture &capture);
@@ -38,8 +40,8 @@ int framesInFlight(const FrameCapture &capture);
 const unsigned char *mapOldestFrame(const FrameCapture &capture);
 void releaseOldestFrame(FrameCapture &capture);
 
-// Reads the drawn frame into pixels now (RGBA, bottom row first).
-void readFrame(const FrameCapture &capture, unsigned char *pixels);
+// Reads the frame drawn into framebuffer now (RGBA, bottom row first).
+void readFrame(const FrameCapture &capture, GLuint framebuffer, unsigned char *pixels);
 
 // Stretches the drawn frame over the window; leaves the default framebuffer
 // bound and the viewport at windowSize.
