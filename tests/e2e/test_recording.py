@@ -131,6 +131,8 @@ class Recording(Case):
                               window.output())
         self.assertTrue(closed, window.output())
         self.assertEqual(ffprobe(os.path.join(root, "clip.mkv")), ("h264", "yuv420p", "64", "48", "60/1", closed[1]))
+        last = frame(os.path.join(root, "clip.mkv"), int(closed[1]) - 1)  # drawn while the window was larger
+        self.assertEqual([abs(last.getpixel((10, y))[1] - green) <= 10 for y, green in [(1, 247), (46, 8)]], [True] * 2)
 
     def test_progress_only_on_a_terminal(self):
         root = self.project(**SHIPPED)
