@@ -39,7 +39,8 @@ void startReadBack(FrameCapture &capture, GLuint framebuffer) {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, capture.packBuffers[capture.issued % kPackBuffers]);
     // Rows of four bytes a pixel are always 4-aligned, the default packing.
-    glReadPixels(0, 0, capture.size.x, capture.size.y, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    // BGRA is the window's own order: llvmpipe copies it without a swizzle.
+    glReadPixels(0, 0, capture.size.x, capture.size.y, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     // Bound, it would turn every later read into client memory into an offset.
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     ++capture.issued;

@@ -34,7 +34,7 @@ void startReadBack(FrameCapture &capture, GLuint framebuffer);
 // Frames whose read-back was started and not yet handed on.
 int framesInFlight(const FrameCapture &capture);
 
-// Maps the oldest frame in flight (RGBA, bottom row first), waiting for that
+// Maps the oldest frame in flight (BGRA, bottom row first), waiting for that
 // read-back only; releaseOldestFrame unmaps it. Leaves its pack buffer bound
 // in between.
 const unsigned char *mapOldestFrame(const FrameCapture &capture);

@@ -21,6 +21,7 @@ extern char **environ;
 namespace {
 
 constexpr int kChannels = 4;
+enum Channel { kBlue, kGreen, kRed, kAlpha }; // as frames arrive
 constexpr unsigned char kOpaque = 255;
 // Buffers beyond one a writer: the renderer fills one while the writers work.
 constexpr int kSpareBuffers = 2;
@@ -51,7 +52,7 @@ std::vector<std::string> encoderArguments(const RecordingTarget &target, glm::iv
                                           "-f",
                                           "rawvideo",
                                           "-pix_fmt",
-                                          "rgb0",
+                                          "bgr0",
                                           "-video_size",
                                           std::to_string(size.x) + "x" + std::to_string(size.y),
                                           "-framerate",
@@ -227,9 +228,11 @@ void Recorder::write() {
 
 std::string Recorder::writeFrame(std::vector<unsigned char> &pixels, int number) {
     if (target_.sequence) {
-        // Pictures are opaque whatever alpha the shader wrote.
-        for (std::size_t i = kChannels - 1; i < pixels.size(); i += kChannels)
-            pixels[i] = kOpaque;
+        // RGBA for the file, opaque whatever alpha the shader wrote.
+        for (std::size_t i = 0; i < pixels.size(); i += kChannels) {
+            std::swap(pixels[i + kBlue], pixels[i + kRed]);
+            pixels[i + kAlpha] = kOpaque;
+        }
         const std::string file = sequenceFile(target_, number);
         const std::string error = writePicture(pixels.data(), fileSize_.x, fileSize_.y, file);
         return error.empty() ? "" : file + ": " + error;

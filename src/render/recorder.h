@@ -33,7 +33,7 @@ class Recorder {
     Recorder(const Recorder &) = delete;
     Recorder &operator=(const Recorder &) = delete;
 
-    // Takes the next frame (RGBA, bottom row first, at the render size) and
+    // Takes the next frame (BGRA, bottom row first, at the render size) and
     // returns once it is copied; waits while every buffer is in use.
     void submit(const unsigned char *pixels);
 
