@@ -8,17 +8,22 @@
 #   scripts/bench.sh --band            frame cost with the error band shown vs not
 #   scripts/bench.sh --images          image inputs: start-up with a 4096 x 4096 PNG,
 #                                      per frame with four images, memory (bench/images.py)
+#   scripts/bench.sh --recording       recording figures: mp4 and PNG sequence, memory
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quorlin quorlin_reference quorlin_image_reference \
-    >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
+    quorlin_png_encode >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
 script=bench.py reference=$build/bench/quorlin_reference
 case "${1:-}" in
 --pace)
     exec /usr/bin/python3 "$root/bench/pace.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" ;;
+--recording)
+    shift
+    exec /usr/bin/python3 "$root/bench/recording.py" --quorlin "$build/quorlin" \
+        --png-encode "$build/bench/quorlin_png_encode" --shaders "$root/Shaders" "$@" ;;
 --band) shift; script=band.py ;;
 --images) shift; script=images.py reference=$build/bench/quorlin_image_reference ;;
 esac

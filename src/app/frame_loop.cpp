@@ -3,6 +3,7 @@
 
 #include "app/input.h"
 #include "app/pacing.h"
+#include "app/recording.h"
 #include "render/error_band.h"
 #include "render/picture.h"
 #include "shader/error_lines.h"
@@ -141,7 +142,8 @@ bool refreshFrameRate(double now) {
 int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                  const ShaderFiles &files, const Options &options) {
     LoopState state;
-    state.running = options.frames > 0;
+    Recording recording(options, scene.resolution);
+    state.running = options.frames > 0 || recording.records();
     state.view = options.view;
     Pacer pacer = startPacing(window, options);
     ShaderWatcher watcher;
@@ -163,25 +165,37 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             reload(scene, files, shaderDir, state);
 
         if (state.running) {
-            const float time =
-                options.fixedClock
-                    ? static_cast<float>(options.startTime + state.rendered / options.rate)
-                    : static_cast<float>(now);
+            // A run may start later in the sequence: frame numbers and the
+            // clock continue from there.
+            const int frame = options.startFrame + state.rendered;
+            const float time = options.fixedClock
+                                   ? static_cast<float>(options.startTime + frame / options.rate)
+                                   : static_cast<float>(now);
+            const float previous =
+                state.rendered > 0
+                    ? state.last.time
+                    : static_cast<float>(options.startTime + (frame - 1) / options.rate);
             const FrameUniforms uniforms{
                 scene.resolution,
                 time,
                 state.lastMouse,
-                state.rendered,
-                state.rendered == 0 ? 0.0f : time - state.last.time,
+                frame,
+                frame == 0 ? 0.0f : time - previous,
                 frameDate(scene.programs.readsDate, options.fixedClock, time)};
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
             const bool passesRan = renderBufferPasses(scene, uniforms);
-            renderToWindow(scene, uniforms, state.view, passesRan, framebufferSize());
+            if (recording.captures())
+                recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
+                                    state.rendered);
+            else
+                renderToWindow(scene, uniforms, state.view, passesRan, framebufferSize());
             if (refreshFrameRate(glfwGetTime()))
                 glfwSetWindowTitle(window, title_string);
             nbFrames++;
             state.last = uniforms;
             state.rendered++;
+            if (!recording.frameDone(state.rendered))
+                glfwSetWindowShouldClose(window, true);
             if (state.rendered == options.frames) {
                 state.status = finishRun(options);
                 glfwSetWindowShouldClose(window, true);
@@ -212,6 +226,9 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
     }
     deleteErrorBand(state.band);
 
+    const int finished = recording.finish(state.rendered, state.status);
+    if (recording.records())
+        return finished;
     if (state.rendered < options.frames) {
         std::cout << "Closed after " << state.rendered << " of " << options.frames << " frames";
         if (!options.output.empty())
@@ -219,5 +236,5 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         std::cout << std::endl;
         return 1;
     }
-    return state.status;
+    return finished;
 }

@@ -2,6 +2,7 @@
 #include "app/input.h"
 
 #include "app/frame_loop.h"
+#include "app/progress.h"
 
 #include <glad/gl.h>
 
@@ -60,6 +61,7 @@ unsigned pollCommandKeys(GLFWwindow *window, CommandLatches &latches) {
 void framebuffer_size_callback(GLFWwindow *, int width, int height) {
     glViewport(0, 0, width, height);
     lastFramebufferSize = {width, height};
+    clearProgress();
     std::printf("%i:%i\n", width, height);
 }
 

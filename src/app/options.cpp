@@ -2,6 +2,8 @@
 // statuses rather than the library's.
 #include "app/options.h"
 
+#include "app/output_name.h"
+
 #include <CLI/CLI.hpp>
 
 #include <charconv>
@@ -101,7 +103,9 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         ->type_name("WxH");
     app.add_option("--frames", options.frames, "Render N frames from the start, then exit")
         ->check(CLI::Range(1, std::numeric_limits<int>::max()));
-    app.add_option("--output", options.output, "After the last frame, save the window as PNG")
+    app.add_option("--output", options.output,
+                   "After the last frame, save the window as PNG; FILE.mp4, .mkv, .mov, .webm or "
+                   ".gif records every frame, frames/%04d.png writes one PNG a frame")
         ->type_name("FILE");
     auto *time = app.add_option("--time", options.startTime,
                                 "Fixed clock: frame k gets iTime = T + k / RATE");
@@ -110,6 +114,16 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                                 "Frames per second of the fixed clock "
                                 "(default 60; alone means --time 0)");
     rate->check(CLI::Range(1.0 / kMaxRate, kMaxRate));
+    auto *start = app.add_option("--start-frame", options.startFrame,
+                                 "The first rendered frame is frame K (fixed clock). Feedback sets "
+                                 "start from cleared targets, so they cannot be split");
+    start->type_name("K")->check(CLI::Range(0, std::numeric_limits<int>::max()));
+    app.add_option("--expect", options.expect,
+                   "Compare the last frame with this PNG; exit 1 when they differ")
+        ->type_name("REF.png");
+    app.add_option("--tolerance", options.tolerance,
+                   "Largest channel difference --expect lets pass (default 2)")
+        ->check(CLI::Range(0, 255));
     app.add_flag("--watch", options.watch, "Reload the shaders when a file of the set changes");
     app.add_option("--view", options.view, "Show render target N (1 to 4) instead of the image")
         ->check(CLI::Range(0, kViews));
@@ -145,6 +159,10 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
             throw UsageError{"--time and --rate take finite numbers"};
         checkPaths(options);
         parseImageChoices(textures, samplers, options);
+        options.fixedClock = time->count() > 0 || rate->count() > 0 || start->count() > 0;
+        const std::string unusable = applyRecordingRules(options, rate->count() > 0);
+        if (!unusable.empty())
+            throw UsageError{unusable};
     } catch (const CLI::CallForHelp &) {
         out << app.help() << std::flush;
         return {false, 0};
@@ -157,8 +175,7 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
     } catch (const UsageError &e) {
         return refuseUsage(e.message, err);
     }
-    options.fixedClock = time->count() > 0 || rate->count() > 0;
-    if (!options.output.empty() && options.frames == 0)
+    if ((!options.output.empty() || !options.expect.empty()) && options.frames == 0)
         options.frames = 1;
     return {true, 0};
 }

@@ -93,6 +93,10 @@ void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool 
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     if (restoreViewport)
         glViewport(0, 0, windowSize.x, windowSize.y);
+    drawImage(scene, uniforms, view);
+}
+
+void drawImage(Scene &scene, const FrameUniforms &uniforms, int view) {
     clearBoundFramebuffer();
     if (view > 0) {
         DisplayFramebufferTexture(currentTexture(scene.targets[view - 1]), &scene.programs.viewer,

@@ -49,3 +49,7 @@ bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms);
 // windowSize only when restoreViewport is set.
 void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool restoreViewport,
                     glm::ivec2 windowSize);
+
+// What renderToWindow draws, into whatever framebuffer is bound with the
+// viewport as it is.
+void drawImage(Scene &scene, const FrameUniforms &uniforms, int view);

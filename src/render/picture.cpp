@@ -4,6 +4,7 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -52,6 +53,15 @@ std::string writeWhole(const std::string &path, const std::vector<unsigned char>
 
 } // namespace
 
+std::string writePicture(const unsigned char *pixels, int width, int height,
+                         const std::string &path) {
+    std::vector<unsigned char> png;
+    if (!stbi_write_png_to_func(appendBytes, &png, width, height, kChannels, pixels,
+                                width * kChannels))
+        return "cannot encode the picture";
+    return writeWhole(path, png);
+}
+
 std::string saveWindowPicture(int width, int height, const std::string &path) {
     if (width <= 0 || height <= 0)
         return "the window has no pixels";
@@ -64,14 +74,12 @@ std::string saveWindowPicture(int width, int height, const std::string &path) {
     // The window is opaque whatever alpha the shader wrote.
     for (std::size_t i = kChannels - 1; i < pixels.size(); i += kChannels)
         pixels[i] = kOpaque;
-
-    std::vector<unsigned char> png;
-    // GL's first row is the bottom one; the file's is the top one.
-    stbi_flip_vertically_on_write(1);
-    if (!stbi_write_png_to_func(appendBytes, &png, width, height, kChannels, pixels.data(),
-                                static_cast<int>(rowBytes)))
-        return "cannot encode the picture";
-    return writeWhole(path, png);
+    // GL's first row is the bottom one; the file's is the top one. Flipped here
+    // rather than by the encoder, whose switch for it is one global for every thread.
+    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(pixels.begin() + top * rowBytes, pixels.begin() + (top + 1) * rowBytes,
+                         pixels.begin() + bottom * rowBytes);
+    return writePicture(pixels.data(), width, height, path);
 }
 
 std::string screenshotName() {

@@ -12,5 +12,10 @@
 // default framebuffer for reading.
 std::string saveWindowPicture(int width, int height, const std::string &path);
 
+// Encodes width x height opaque RGBA pixels, top row first, as a PNG at path,
+// complete or not at all; safe on any thread. Returns "" or the reason.
+std::string writePicture(const unsigned char *pixels, int width, int height,
+                         const std::string &path);
+
 // quorlin-YYYYMMDD-HHMMSS-mmm.png for the current local time.
 std::string screenshotName();

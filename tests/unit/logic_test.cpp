@@ -16,15 +16,19 @@
 namespace {
 
 // The status, then what parseOptions printed on standard output and standard error.
-std::string parse(std::string line) {
+std::string parse(std::string line, Options &options) {
     std::vector<const char *> argv{"quorlin"};
     for (char *word = std::strtok(line.data(), " "); word; word = std::strtok(nullptr, " "))
         argv.push_back(word);
-    Options options;
     std::ostringstream out, err;
     const ParseResult r =
         parseOptions(static_cast<int>(argv.size()), argv.data(), options, out, err);
     return (r.run ? "run" : std::to_string(r.status)) + "|" + out.str() + "|" + err.str();
+}
+
+std::string parse(const std::string &line) {
+    Options options;
+    return parse(line, options);
 }
 
 TEST(Options, BadUsageNamesTheProblem) {
@@ -55,13 +59,22 @@ TEST(Options, BadUsageNamesTheProblem) {
          "--sampler: 'a=nearest,repeat,mipmap' gives more than "
          "one filter"},
         {"--sampler a=mirror,clamp", "--sampler: 'a=mirror,clamp' gives more than one wrap"},
+        {"--output a%d%02d.png",
+         "--output: 'a%d%02d.png' has more than one frame number; a sequence has one, such as "
+         "frames/%04d.png"},
+        {"--output a%03d.mp4", "--output: 'a%03d.mp4' has a frame number but does not end in .png"},
+        {"--output a.gif --rate 50.5",
+         "--rate: a GIF plays at most 50 frames per second, not 50.5"},
+        {"--expect /none.png", "--expect: '/none.png' does not exist"},
+        {"--expect /dev/null", "--expect: '/dev/null' is not a PNG"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(parse(c[0]), start + c[1] + hint);
     // In the library's own wording, on one line.
     for (const char *line :
          {"--frames 0", "--frames x", "--view 5", "--rate 0", "--time 1e8", "--bogus", "a b",
-          "--max-fps 0", "--max-fps 1001", "--new a --new b"}) {
+          "--max-fps 0", "--max-fps 1001", "--new a --new b", "--start-frame -1",
+          "--tolerance 256"}) {
         const std::string printed = parse(line);
         EXPECT_EQ(printed.rfind(start, 0), 0u) << printed;
         EXPECT_EQ(printed.find('\n'), printed.size() - hint.size()) << printed;
@@ -72,6 +85,31 @@ TEST(Options, BadUsageNamesTheProblem) {
     const std::string help = "0|Fills a window, frame after frame, with a fragment shader you "
                              "write.\nUsage: quorlin [OPTIONS] [SHADER_DIR]\n";
     EXPECT_EQ(parse("--help").rfind(help, 0), 0u);
+}
+
+TEST(Options, RecordingsAndStartFramesRunOnTheFixedClock) {
+    struct {
+        const char *line, *record, *output;
+        double rate;
+        int frames;
+        bool fixedClock;
+    } cases[] = {
+        {"--output a.gif", "a.gif", "", 25, 0, true},
+        {"--output a.gif --rate 50", "a.gif", "", 50, 0, true},
+        {"--output a.mp4 --frames 3", "a.mp4", "", 60, 3, true},
+        {"--output /tmp/%09d.png", "/tmp/%09d.png", "", 60, 0, true},
+        {"--output 100%.png", "", "100%.png", 60, 1, false},
+        {"--output /tmp/%4d%00d%010d.png", "", "/tmp/%4d%00d%010d.png", 60, 1, false},
+        {"--start-frame 0", "", "", 60, 0, true},
+    };
+    for (const auto &c : cases) {
+        Options o;
+        EXPECT_EQ(parse(c.line, o), "run||");
+        EXPECT_EQ(o.record + "|" + o.output, std::string(c.record) + "|" + c.output) << c.line;
+        EXPECT_EQ(o.rate, c.rate) << c.line;
+        EXPECT_EQ(o.frames, c.frames) << c.line;
+        EXPECT_EQ(o.fixedClock, c.fixedClock) << c.line;
+    }
 }
 
 TEST(FrameRate, RefreshesAfterStrictlyMoreThanATenthOfASecond) {

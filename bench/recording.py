@@ -1,0 +1,77 @@
+#!/usr/bin/python3
+"""Recording figures, trivial shader at 800x600 over 600 frames: an mp4 and a PNG
+sequence against the larger of the run without output and the encoder alone, and
+peak memory of a long recording against a short one. Prints, judges nothing.
+Run through scripts/bench.sh --recording, which builds the programs first."""
+
+import argparse, os, statistics, sys, tempfile
+
+from bench import TRIVIAL, hyperfine, peak_rss_mib, shader_set, start_xvfb
+
+FRAMES, LONG_FRAMES, WIDTH, HEIGHT, RATE = 600, 6000, 800, 600, 60
+COLOUR = bytes([64, 128, 191, 255])  # what TRIVIAL draws
+# The encoder settings Quorlin gives ffmpeg for an mp4.
+H264 = ["-c:v", "libx264", "-crf", "18", "-pix_fmt", "yuv420p"]
+
+
+def median_walls(commands, args, tmp):
+    """Median wall seconds of each command over rounds of alternating order."""
+    walls = [[] for _ in commands]
+    for round_ in range(args.rounds):
+        order = list(range(len(commands)))[:: 1 if round_ % 2 == 0 else -1]
+        for index, result in zip(order, hyperfine([commands[i] for i in order], args, tmp, args.runs)):
+            walls[index] += result["times"]
+    return [statistics.median(times) for times in walls]
+
+
+def row(what, measured, against):
+    return f"| {what} | {measured:.2f} s | {against:.2f} s | {measured / against:.2f} |"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--quorlin", required=True)
+    parser.add_argument("--png-encode", required=True)
+    parser.add_argument("--shaders", required=True)
+    parser.add_argument("--rounds", type=int, default=2)
+    parser.add_argument("--runs", type=int, default=2, help="timed runs per command per round")
+    parser.add_argument("--warmup", type=int, default=0, help="untimed runs per command per round")
+    args = parser.parse_args()
+    os.environ.setdefault("LP_NUM_THREADS", "0")
+    os.environ["LIBGL_ALWAYS_SOFTWARE"] = "1"
+    with tempfile.TemporaryDirectory(prefix="quorlin-bench-") as tmp:
+        os.environ["MESA_SHADER_CACHE_DIR"] = os.path.join(tmp, "cache")
+        server = start_xvfb()
+        try:
+            trivial = shader_set(tmp, "trivial", args.shaders, {"Image.frag": TRIVIAL})
+            raw, frames, sequence = (os.path.join(tmp, name) for name in ("frame.raw", "frames", "sequence"))
+            with open(raw, "wb") as out:
+                out.write(COLOUR * WIDTH * HEIGHT)
+            os.mkdir(frames)
+            os.mkdir(sequence)
+            q = [args.quorlin, trivial, "--size", f"{WIDTH}x{HEIGHT}", "--frames", str(FRAMES)]
+            # The same frames from a file: one frame read 600 times, not 1.1 GB on disk.
+            ffmpeg = ["ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-stream_loop", str(FRAMES - 1),
+                      "-f", "rawvideo", "-pix_fmt", "rgb0", "-video_size", f"{WIDTH}x{HEIGHT}", "-framerate",
+                      str(RATE), "-i", raw, *H264, os.path.join(tmp, "alone.mp4")]
+            stb = [args.png_encode, frames, str(FRAMES), str(WIDTH), str(HEIGHT)]
+            plain, mp4, alone, pngs, encoded = median_walls(
+                [q, q + ["--output", os.path.join(tmp, "clip.mp4")], ffmpeg,
+                 q + ["--output", os.path.join(sequence, "%04d.png")], stb], args, tmp)
+            long = q[:-1] + [str(LONG_FRAMES), "--output", os.path.join(tmp, "long.mp4")]
+            memory = [peak_rss_mib(argv, tmp) for argv in (q + ["--output", os.path.join(tmp, "m.mp4")], long)]
+        finally:
+            server.terminate()
+            server.wait()
+    print("| Figure, trivial shader, 800x600 | Measured | Against | Ratio |\n|---|---|---|---|")
+    print(row(f"{FRAMES}-frame mp4 recording, wall, vs the larger of no output ({plain:.2f} s) and "
+              f"ffmpeg alone ({alone:.2f} s)", mp4, max(plain, alone)))
+    print(row(f"{FRAMES}-frame PNG sequence, wall, vs the larger of no output ({plain:.2f} s) and "
+              f"stb_image_write alone on every core ({encoded:.2f} s)", pngs, max(plain, encoded)))
+    print(f"| Peak memory (max RSS) of a {LONG_FRAMES}-frame mp4 recording vs a {FRAMES}-frame one | "
+          f"{memory[1]:.1f} MiB | {memory[0]:.1f} MiB | {memory[1] / memory[0]:.2f} |")
+    print(f"\n1-minute load average {os.getloadavg()[0]:.2f}; {os.cpu_count()} CPUs.")
+
+
+if __name__ == "__main__":
+    sys.exit(main())

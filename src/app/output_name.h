@@ -1,0 +1,32 @@
+// What --output names: one picture, a video that ffmpeg encodes, or a PNG
+// sequence numbered by frame; and the command-line rules that go with them.
+#pragma once
+
+#include "app/options.h"
+
+#include <string>
+
+enum class OutputKind { kNone, kPicture, kVideo, kSequence };
+
+struct OutputName {
+    OutputKind kind = OutputKind::kNone;
+    std::string error; // why the name is bad usage; empty when it is not
+    // A sequence's name around its frame number, and the number's least width.
+    std::string prefix;
+    std::string suffix;
+    int digits = 0;
+};
+
+// Exactly one "%d" or "%0Nd" (N from 1 to 9) in a name ending in ".png" makes a
+// sequence; any other '%' is part of the name.
+OutputName parseOutputName(const std::string &path);
+
+bool isGif(const std::string &path);
+
+// The executable of that name in $PATH's directories, or "".
+std::string findProgram(const std::string &program);
+
+// Moves a video or sequence from options.output to options.record and applies
+// the clock and frame rules of recordings and --expect. rateGiven: --rate was
+// on the command line. Returns why the command is unusable, or "".
+std::string applyRecordingRules(Options &options, bool rateGiven);

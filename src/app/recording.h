@@ -1,0 +1,52 @@
+// What a run makes of its frames beyond the window: a video or PNG sequence,
+// a verdict against a reference picture, and the progress line. Frames are
+// then drawn off screen at the render size, read back, and shown stretched.
+#pragma once
+
+#include "app/options.h"
+#include "render/expect.h"
+#include "render/frame_capture.h"
+#include "render/passes.h"
+#include "render/recorder.h"
+
+#include <memory>
+#include <vector>
+
+class Recording {
+  public:
+    // Makes the capture's GL objects and starts the writer when the options
+    // ask for a recording or a verdict, and the progress line for a run with
+    // an end. Reads the reference picture again.
+    Recording(const Options &options, glm::vec2 resolution);
+    ~Recording();
+    Recording(const Recording &) = delete;
+    Recording &operator=(const Recording &) = delete;
+
+    bool records() const { return recorder_ != nullptr; }
+    bool captures() const { return captures_; }
+
+    // Draws the frame as renderToWindow does (passesRan as restoreViewport),
+    // at the render size whatever the window's, and hands its pixels on.
+    // rendered counts the frames before this one.
+    void drawFrame(Scene &scene, const FrameUniforms &uniforms, int view, bool passesRan,
+                   glm::ivec2 windowSize, int rendered);
+
+    // After each rendered frame: the progress line. Returns false once the
+    // recording has failed and rendering should stop.
+    bool frameDone(int rendered);
+
+    // Ends the progress line, finishes the file and prints the closing lines
+    // and the verdict. status is the run's so far; returns the process status.
+    int finish(int rendered, int status);
+
+  private:
+    void handOnOldest();
+
+    const Options &options_;
+    bool captures_;
+    FrameCapture capture_{};
+    std::unique_ptr<Recorder> recorder_;
+    Reference reference_;
+    std::string referenceError_;
+    std::vector<unsigned char> lastFrame_; // for the verdict
+};

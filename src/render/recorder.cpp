@@ -1,0 +1,288 @@
+// The writer threads and the ffmpeg child process.
+#include "render/recorder.h"
+
+#include "render/picture.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+extern char **environ;
+
+namespace {
+
+constexpr int kChannels = 4;
+enum Channel { kBlue, kGreen, kRed, kAlpha }; // as frames arrive
+constexpr unsigned char kOpaque = 255;
+// Buffers beyond one a writer: the renderer fills one while the writers work.
+constexpr int kSpareBuffers = 2;
+// A larger pipe lets ffmpeg read a whole frame at a time.
+constexpr int kPipeBytes = 1 << 20;
+constexpr int kEncoderLines = 5;
+constexpr const char *kEncoder = "ffmpeg";
+
+bool endsWith(const std::string &text, const std::string &end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::string rateText(double rate) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.10g", rate);
+    return text;
+}
+
+// What a person would pick: H.264 at high quality, VP9, or a GIF with a
+// palette made per frame so that the encoder holds no frame back.
+std::vector<std::string> encoderArguments(const RecordingTarget &target, glm::ivec2 size) {
+    std::vector<std::string> arguments = {kEncoder,
+                                          "-hide_banner",
+                                          "-loglevel",
+                                          "error",
+                                          "-y",
+                                          "-f",
+                                          "rawvideo",
+                                          "-pix_fmt",
+                                          "bgr0",
+                                          "-video_size",
+                                          std::to_string(size.x) + "x" + std::to_string(size.y),
+                                          "-framerate",
+                                          rateText(target.rate),
+                                          "-i",
+                                          "pipe:0"};
+    std::vector<std::string> codec;
+    if (endsWith(target.path, ".gif"))
+        codec = {"-vf", "split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1"};
+    else if (endsWith(target.path, ".webm"))
+        codec = {"-c:v", "libvpx-vp9", "-crf", "31",       "-b:v",
+                 "0",    "-row-mt",    "1",    "-pix_fmt", "yuv420p"};
+    else
+        codec = {"-c:v", "libx264", "-crf", "18", "-pix_fmt", "yuv420p"};
+    arguments.insert(arguments.end(), codec.begin(), codec.end());
+    // "file:" keeps a name with a colon or a leading dash a file name.
+    arguments.push_back("file:" + target.path);
+    return arguments;
+}
+
+std::string sequenceFile(const RecordingTarget &target, int frame) {
+    std::string number = std::to_string(frame);
+    if (static_cast<int>(number.size()) < target.digits)
+        number.insert(0, target.digits - number.size(), '0');
+    return target.prefix + number + target.suffix;
+}
+
+// GL's rows run bottom up, a file's top down; yuv420p wants even sides, made
+// by repeating the last column and row.
+void copyUpright(const unsigned char *pixels, glm::ivec2 size, glm::ivec2 fileSize,
+                 unsigned char *out) {
+    const std::size_t rowBytes = static_cast<std::size_t>(size.x) * kChannels;
+    const std::size_t fileRowBytes = static_cast<std::size_t>(fileSize.x) * kChannels;
+    for (int y = 0; y < size.y; ++y) {
+        unsigned char *row = out + y * fileRowBytes;
+        std::memcpy(row, pixels + (size.y - 1 - y) * rowBytes, rowBytes);
+        if (fileSize.x > size.x)
+            std::memcpy(row + rowBytes, row + rowBytes - kChannels, kChannels);
+    }
+    if (fileSize.y > size.y)
+        std::memcpy(out + size.y * fileRowBytes, out + (size.y - 1) * fileRowBytes, fileRowBytes);
+}
+
+std::string lastLines(int file) {
+    std::string text;
+    char chunk[4096];
+    ssize_t got = 0;
+    for (off_t at = 0; (got = pread(file, chunk, sizeof(chunk), at)) > 0; at += got)
+        text.append(chunk, static_cast<std::size_t>(got));
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream stream(text);
+    while (std::getline(stream, line))
+        if (const std::size_t start = line.find_first_not_of(" \t\r"); start != std::string::npos)
+            lines.push_back(line.substr(start, line.find_last_not_of(" \t\r") + 1 - start));
+    std::string shown;
+    for (std::size_t i = lines.size() > kEncoderLines ? lines.size() - kEncoderLines : 0;
+         i < lines.size(); ++i)
+        shown += "\n  " + lines[i];
+    return shown;
+}
+
+} // namespace
+
+Recorder::Recorder(const RecordingTarget &target) : target_(target), fileSize_(target.size) {
+    const int writers =
+        target.sequence ? std::max(1, static_cast<int>(std::thread::hardware_concurrency())) : 1;
+    if (!target.sequence && !endsWith(target.path, ".gif"))
+        fileSize_ += fileSize_ % 2;
+    const int count = writers + kSpareBuffers;
+    buffers_.assign(count, std::vector<unsigned char>(static_cast<std::size_t>(fileSize_.x) *
+                                                      fileSize_.y * kChannels));
+    ready_.resize(count);
+    for (int i = 0; i < count; ++i)
+        free_.push_back(i);
+    if (!target.sequence)
+        startEncoder();
+    // A pipe that ffmpeg closed must fail the write, not end the process:
+    // SIGPIPE stays blocked in the writers, which inherit this mask.
+    sigset_t pipeSignal;
+    sigset_t previous;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    for (int i = 0; i < writers; ++i)
+        writers_.emplace_back(&Recorder::write, this);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+Recorder::~Recorder() {
+    finish();
+    if (errors_ >= 0)
+        close(errors_);
+}
+
+void Recorder::startEncoder() {
+    int ends[2];
+    errors_ = memfd_create("ffmpeg-errors", MFD_CLOEXEC);
+    if (errors_ < 0 || pipe2(ends, O_CLOEXEC) != 0) {
+        failure_ = std::string("cannot start ffmpeg: ") + std::strerror(errno);
+        return;
+    }
+    fcntl(ends[1], F_SETPIPE_SZ, kPipeBytes);
+    const std::vector<std::string> arguments = encoderArguments(target_, fileSize_);
+    std::vector<char *> argv;
+    for (const std::string &argument : arguments)
+        argv.push_back(const_cast<char *>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, errors_, STDERR_FILENO);
+    pid_t child = -1;
+    const int error =
+        posix_spawn(&child, target_.encoder.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[0]);
+    pipe_ = ends[1];
+    if (error != 0)
+        failure_ = std::string("cannot start ffmpeg: ") + std::strerror(error);
+    else
+        encoder_ = child;
+}
+
+void Recorder::submit(const unsigned char *pixels) {
+    int buffer = 0;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        freed_.wait(lock, [this] { return !free_.empty(); });
+        buffer = free_.back();
+        free_.pop_back();
+    }
+    copyUpright(pixels, target_.size, fileSize_, buffers_[buffer].data());
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ready_[(readyHead_ + readyCount_) % ready_.size()] = {buffer,
+                                                              target_.firstFrame + submitted_++};
+        ++readyCount_;
+    }
+    filled_.notify_one();
+}
+
+bool Recorder::failed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !failure_.empty();
+}
+
+void Recorder::write() {
+    for (;;) {
+        Frame frame{};
+        bool skip = false;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            filled_.wait(lock, [this] { return readyCount_ > 0 || closing_; });
+            if (readyCount_ == 0)
+                return;
+            frame = ready_[readyHead_];
+            readyHead_ = (readyHead_ + 1) % ready_.size();
+            --readyCount_;
+            skip = !failure_.empty();
+        }
+        const std::string error = skip ? "" : writeFrame(buffers_[frame.buffer], frame.number);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (failure_.empty())
+                failure_ = error;
+            free_.push_back(frame.buffer);
+        }
+        freed_.notify_one();
+    }
+}
+
+std::string Recorder::writeFrame(std::vector<unsigned char> &pixels, int number) {
+    if (target_.sequence) {
+        // RGBA for the file, opaque whatever alpha the shader wrote.
+        for (std::size_t i = 0; i < pixels.size(); i += kChannels) {
+            std::swap(pixels[i + kBlue], pixels[i + kRed]);
+            pixels[i + kAlpha] = kOpaque;
+        }
+        const std::string file = sequenceFile(target_, number);
+        const std::string error = writePicture(pixels.data(), fileSize_.x, fileSize_.y, file);
+        return error.empty() ? "" : file + ": " + error;
+    }
+    for (std::size_t done = 0; done < pixels.size();) {
+        const ssize_t written = ::write(pipe_, pixels.data() + done, pixels.size() - done);
+        if (written >= 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (errno == EPIPE) {
+            // Taken off this thread, where it waits while blocked.
+            sigset_t pipeSignal;
+            sigemptyset(&pipeSignal);
+            sigaddset(&pipeSignal, SIGPIPE);
+            const timespec now{};
+            sigtimedwait(&pipeSignal, nullptr, &now);
+            return "ffmpeg stopped reading";
+        } else if (errno != EINTR) {
+            return std::string("cannot write to ffmpeg: ") + std::strerror(errno);
+        }
+    }
+    return "";
+}
+
+std::string Recorder::finish() {
+    if (finished_)
+        return failure_;
+    finished_ = true;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing_ = true;
+    }
+    filled_.notify_all();
+    for (std::thread &writer : writers_)
+        writer.join();
+    if (target_.sequence)
+        return failure_;
+    if (pipe_ >= 0)
+        close(pipe_);
+    int status = 0;
+    if (encoder_ > 0) {
+        while (waitpid(encoder_, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    std::string reason = failure_;
+    if (encoder_ > 0 && WIFEXITED(status) && WEXITSTATUS(status) != 0)
+        reason = "ffmpeg exited with status " + std::to_string(WEXITSTATUS(status));
+    else if (encoder_ > 0 && WIFSIGNALED(status))
+        reason = "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
+    if (!reason.empty() && errors_ >= 0)
+        reason += lastLines(errors_);
+    failure_ = reason;
+    return failure_;
+}
