@@ -164,6 +164,8 @@ void setUniforms(const ProgramUniforms &program, const Images &images, glm::vec2
         const ImageInput *image = inputNamed(images, u.name);
         if (u.type == GL_SAMPLER_2D && image != nullptr && image->unit >= 0) {
             glUniform1i(location(u.name), image->unit);
+        } else if (u.type != GL_FLOAT_VEC2 && u.type != GL_FLOAT_VEC3) {
+            continue;
         } else if (u.name == kChannelResolution) {
             std::vector<GLfloat> values;
             for (int n = 0; n < u.size; ++n) {
@@ -176,7 +178,7 @@ void setUniforms(const ProgramUniforms &program, const Images &images, glm::vec2
                 glUniform3fv(location(u.name + "[0]"), u.size, values.data());
             else
                 glUniform2fv(location(u.name + "[0]"), u.size, values.data());
-        } else if (u.type != GL_SAMPLER_2D && u.name.size() > kResolutionSuffix.size() &&
+        } else if (u.name.size() > kResolutionSuffix.size() &&
                    u.name.compare(u.name.size() - kResolutionSuffix.size(),
                                   kResolutionSuffix.size(), kResolutionSuffix) == 0) {
             const ImageInput *of =

@@ -10,13 +10,14 @@ using Failure = std::vector<std::string>;
 const char *const kChannelNames[kBufferPasses] = {"iChannel0", "iChannel1", "iChannel2",
                                                   "iChannel3"};
 
-// Read from the same listing of active uniforms that finds a program's
-// samplers, so a link asks nothing more of GL for it.
-bool declaredVec3(const Shader &shader, const char *name) {
-    for (const ActiveUniform &uniform : activeUniforms(shader.programId))
+// A declared type comes from the listing of active uniforms that also finds a
+// program's samplers, so a link asks nothing more of GL for it; GL_NONE when
+// the program does not use the uniform.
+GLenum typeOf(const std::vector<ActiveUniform> &uniforms, const char *name) {
+    for (const ActiveUniform &uniform : uniforms)
         if (uniform.name == name)
-            return uniform.type == GL_FLOAT_VEC3;
-    return false;
+            return uniform.type;
+    return GL_NONE;
 }
 
 ProgramInputs inspect(const Shader &shader) {
@@ -26,8 +27,9 @@ ProgramInputs inspect(const Shader &shader) {
             inputs.channels |= passBit(n);
     inputs.frame = shader.hasUniform("iFrame");
     inputs.timeDelta = shader.hasUniform("iTimeDelta");
-    inputs.resolution3 = declaredVec3(shader, "iResolution");
-    inputs.date = shader.hasUniform("iDate");
+    const std::vector<ActiveUniform> uniforms = activeUniforms(shader.programId);
+    inputs.resolution3 = typeOf(uniforms, "iResolution") == GL_FLOAT_VEC3;
+    inputs.date = typeOf(uniforms, "iDate") == GL_FLOAT_VEC4;
     return inputs;
 }
 

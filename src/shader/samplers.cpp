@@ -152,7 +152,8 @@ std::vector<ActiveUniform> activeUniforms(GLuint program) {
         GLint size = 0;
         GLenum type = 0;
         glGetActiveUniform(program, static_cast<GLuint>(i), kNameSize, nullptr, &size, &type, name);
-        if (type != GL_SAMPLER_2D && type != GL_FLOAT_VEC2 && type != GL_FLOAT_VEC3)
+        if (type != GL_SAMPLER_2D && type != GL_FLOAT_VEC2 && type != GL_FLOAT_VEC3 &&
+            type != GL_FLOAT_VEC4)
             continue;
         std::string text = name;
         const std::size_t bracket = text.find('[');

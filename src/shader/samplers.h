@@ -60,7 +60,8 @@ const std::string &channelName(int n);
 int channelOf(const std::string &name);
 
 // A linked program's active uniforms of interest: its 2D samplers and its
-// vec2 and vec3 uniforms (arrays by their first element's name, "[0]" cut).
+// vec2, vec3 and vec4 uniforms (arrays by their first element's name, "[0]"
+// cut).
 struct ActiveUniform {
     std::string name;
     GLenum type;

@@ -71,10 +71,9 @@ TEST(Options, BadUsageNamesTheProblem) {
     for (const auto &c : cases)
         EXPECT_EQ(parse(c[0]), start + c[1] + hint);
     // In the library's own wording, on one line.
-    for (const char *line :
-         {"--frames 0", "--frames x", "--view 5", "--rate 0", "--time 1e8", "--bogus", "a b",
-          "--max-fps 0", "--max-fps 1001", "--new a --new b", "--start-frame -1",
-          "--tolerance 256"}) {
+    for (const char *line : {"--frames 0", "--frames x", "--view 5", "--rate 0", "--time 1e8",
+                             "--bogus", "a b", "--max-fps 0", "--max-fps 1001", "--new a --new b",
+                             "--start-frame -1", "--tolerance 256"}) {
         const std::string printed = parse(line);
         EXPECT_EQ(printed.rfind(start, 0), 0u) << printed;
         EXPECT_EQ(printed.find('\n'), printed.size() - hint.size()) << printed;
