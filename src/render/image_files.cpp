@@ -1,6 +1,8 @@
 // Header check and decoding with stb_image.
 #include "render/image_files.h"
 
+#include "render/decode_apart.h"
+
 #include <stb_image.h>
 
 #include <cerrno>
@@ -140,5 +142,5 @@ std::string readImageFile(const std::string &path, int maxSide, DecodedImage &im
     std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
     if (!file.read(reinterpret_cast<char *>(bytes.data()), static_cast<std::streamsize>(size)))
         return "the file could not be read whole";
-    return decodeImage(bytes.data(), bytes.size(), maxSide, image);
+    return decodeApart(bytes.data(), bytes.size(), maxSide, image);
 }

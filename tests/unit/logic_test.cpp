@@ -3,6 +3,7 @@
 #include "app/banner.h"
 #include "app/frame_loop.h"
 #include "app/options.h"
+#include "render/decode_apart.h"
 #include "render/frame_date.h"
 #include "shader/error_lines.h"
 #include "shader/shader_files.h"
@@ -11,6 +12,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -214,3 +218,21 @@ TEST(LocatedLines, OneTableOfDriverLines) {
 }
 
 } // namespace
+
+// Found by fuzzing: decoded one after another in one process, stb_image's
+// JPEG decoder dies on these. Decoded apart, each costs a reason at most.
+TEST(Images, ADecoderThatDiesCostsOnlyTheImage) {
+    std::vector<std::filesystem::path> files;
+    for (const auto &entry : std::filesystem::directory_iterator(QUORLIN_DECODER_CRASHES))
+        files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_FALSE(files.empty());
+    constexpr int kMaxSide = 16384;
+    for (const auto &file : files) {
+        std::ifstream in(file, std::ios::binary);
+        const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};
+        DecodedImage image;
+        const std::string reason = decodeApart(bytes.data(), bytes.size(), kMaxSide, image);
+        EXPECT_EQ(reason.empty(), image.pixels != nullptr) << file << ": " << reason;
+    }
+}
