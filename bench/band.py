@@ -5,9 +5,9 @@ the same without it. Both run on a pseudo-terminal, since only someone at a
 terminal is shown the band. Run through `scripts/bench.sh --band`; prints
 figures, judges nothing."""
 
-import argparse, os, sys, tempfile
+import os, sys
 
-from bench import TRIVIAL, TRIVIAL_FRAMES, ms, shader_set, start_xvfb, time_group
+from bench import TRIVIAL, TRIVIAL_FRAMES, arguments, ms, private_display, shader_set, time_group
 
 # Its own standard output a pseudo-terminal; passes the exit status on.
 ON_TERMINAL = ["/usr/bin/python3", "-c", "import os, pty, sys; sys.exit(os.waitstatus_to_exitcode("
@@ -27,25 +27,9 @@ def report(args, tmp):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--quorlin", required=True)
-    parser.add_argument("--reference", help="unused; accepted as scripts/bench.sh passes it")
-    parser.add_argument("--shaders", required=True)
-    parser.add_argument("--rounds", type=int, default=4)
-    parser.add_argument("--runs", type=int, default=3, help="timed runs per command per round")
-    parser.add_argument("--warmup", type=int, default=1, help="untimed runs per command per round")
-    args = parser.parse_args()
-    os.environ.setdefault("LP_NUM_THREADS", "0")
-    os.environ["LIBGL_ALWAYS_SOFTWARE"] = "1"
-    with tempfile.TemporaryDirectory(prefix="quorlin-band-") as tmp:
-        os.environ["MESA_SHADER_CACHE_DIR"] = os.path.join(tmp, "cache")
-        server = start_xvfb()
-        try:
-            print(report(args, tmp))
-        finally:
-            server.terminate()
-            server.wait()
-
+    args = arguments(__doc__).parse_args()
+    with private_display("quorlin-band-") as (tmp, _):
+        print(report(args, tmp))
 
 if __name__ == "__main__":
     sys.exit(main())

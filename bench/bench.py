@@ -3,7 +3,7 @@
 Xvfb on llvmpipe and prints a Markdown table of figures; it judges nothing.
 Run through scripts/bench.sh, which builds both programs first."""
 
-import argparse, json, os, re, select, shlex, shutil, statistics, subprocess, sys, tempfile, time
+import argparse, contextlib, json, os, re, select, shlex, shutil, statistics, subprocess, sys, tempfile, time
 from datetime import date
 
 TRIVIAL = "void main() { FragColor = vec4(0.25, 0.5, 0.75, 1.0); }\n"
@@ -39,6 +39,35 @@ def start_xvfb():
         sys.exit("Xvfb did not start")
     os.environ["DISPLAY"] = ":" + number
     return server
+
+
+def arguments(description, rounds=4, runs=3, warmup=1):
+    """The options every benchmark script takes; a script adds its own."""
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("--quorlin", required=True)
+    parser.add_argument("--shaders", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "Shaders"))
+    parser.add_argument("--rounds", type=int, default=rounds)
+    parser.add_argument("--runs", type=int, default=runs, help="timed runs per command per round")
+    parser.add_argument("--warmup", type=int, default=warmup, help="untimed runs per command per round")
+    return parser
+
+
+@contextlib.contextmanager
+def private_display(prefix):
+    """A scratch directory and a private X server on software GL, gone afterwards."""
+    # One rendering thread: a frame's cost is the loop's plus its pixels, and
+    # on two busy cores the figures swing less.
+    os.environ.setdefault("LP_NUM_THREADS", "0")
+    os.environ["LIBGL_ALWAYS_SOFTWARE"] = "1"
+    with tempfile.TemporaryDirectory(prefix=prefix) as tmp:
+        # Private, and filled by the warm-ups, so no run depends on earlier ones.
+        os.environ["MESA_SHADER_CACHE_DIR"] = os.path.join(tmp, "cache")
+        server = start_xvfb()
+        try:
+            yield tmp, server
+        finally:
+            server.terminate()
+            server.wait()
 
 
 def shader_set(tmp, name, shipped, replaced):
@@ -220,34 +249,17 @@ def report(args, tmp):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--quorlin", required=True)
+    parser = arguments(__doc__)
     parser.add_argument("--reference", required=True)
-    parser.add_argument("--shaders", default=os.path.join(here, "..", "Shaders"))
     parser.add_argument("--readme", nargs="?", const=os.path.join(here, "..", "README.md"),
                         help="also write the table between the README's performance markers")
     parser.add_argument("--soak", type=float, nargs="?", const=10.0, metavar="MINUTES",
                         help="only Quorlin's resident memory over a long run")
-    parser.add_argument("--rounds", type=int, default=4)
-    parser.add_argument("--runs", type=int, default=3, help="timed runs per command per round")
-    parser.add_argument("--warmup", type=int, default=1, help="untimed runs per command per round")
     args = parser.parse_args()
-
-    # One rendering thread: a frame's cost is the loop's plus its pixels, and
-    # on two busy cores the figures swing less.
-    os.environ.setdefault("LP_NUM_THREADS", "0")
-    os.environ["LIBGL_ALWAYS_SOFTWARE"] = "1"
-    with tempfile.TemporaryDirectory(prefix="quorlin-bench-") as tmp:
-        # Private, and filled by the warm-ups, so no run depends on earlier ones.
-        os.environ["MESA_SHADER_CACHE_DIR"] = os.path.join(tmp, "cache")
-        server = start_xvfb()
-        try:
-            if args.soak is not None:
-                return soak(args.quorlin, args.shaders, args.soak)
-            block = report(args, tmp)
-        finally:
-            server.terminate()
-            server.wait()
+    with private_display("quorlin-bench-") as (tmp, _):
+        if args.soak is not None:
+            return soak(args.quorlin, args.shaders, args.soak)
+        block = report(args, tmp)
     print(block)
     if args.readme:
         with open(args.readme) as readme:

@@ -4,7 +4,7 @@ bench/image_reference.cpp, per frame with four images bound against the same
 set without them, and resident memory. Prints a Markdown table of figures; it
 judges nothing. Run through scripts/bench.sh --images."""
 
-import argparse, os, statistics, subprocess, sys, tempfile, time
+import os, statistics, subprocess, sys, time
 
 from PIL import Image
 
@@ -101,25 +101,11 @@ def report(args, tmp):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--quorlin", required=True)
+    parser = bench.arguments(__doc__)
     parser.add_argument("--reference", required=True, help="quorlin_image_reference")
-    parser.add_argument("--shaders", default=os.path.join(here, "..", "Shaders"))
-    parser.add_argument("--rounds", type=int, default=4)
-    parser.add_argument("--runs", type=int, default=3, help="timed runs per command per round")
-    parser.add_argument("--warmup", type=int, default=1, help="untimed runs per command per round")
     args = parser.parse_args()
-    os.environ.setdefault("LP_NUM_THREADS", "0")
-    os.environ["LIBGL_ALWAYS_SOFTWARE"] = "1"
-    with tempfile.TemporaryDirectory(prefix="quorlin-bench-images-") as tmp:
-        os.environ["MESA_SHADER_CACHE_DIR"] = os.path.join(tmp, "cache")
-        server = bench.start_xvfb()
-        try:
-            block = report(args, tmp)
-        finally:
-            server.terminate()
-            server.wait()
+    with bench.private_display("quorlin-bench-images-") as (tmp, _):
+        block = report(args, tmp)
     print(block)
 
 

@@ -4,9 +4,9 @@ paused window over 10 s, program and X server together, with --max-fps 60 and
 without; and the rate --max-fps 60 and 240 reach on the trivial shader against
 the request, as the title shows it. Run through scripts/bench.sh --pace; prints figures, judges nothing."""
 
-import argparse, os, statistics, subprocess, tempfile, time
+import os, statistics, subprocess, time
 
-from bench import FOREVER, TRIVIAL, shader_set, start_xvfb
+from bench import FOREVER, TRIVIAL, arguments, private_display, shader_set
 from Xlib import display
 
 PAUSED_SECONDS, SETTLE_SECONDS = 10, 2
@@ -56,22 +56,12 @@ def shown_rates(quorlin, shaders, fps):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--quorlin", required=True)
-    parser.add_argument("--shaders", required=True)
-    args = parser.parse_args()
-    os.environ.setdefault("LP_NUM_THREADS", "0")
-    os.environ["LIBGL_ALWAYS_SOFTWARE"] = "1"
-    with tempfile.TemporaryDirectory(prefix="quorlin-pace-") as tmp:
+    args = arguments(__doc__).parse_args()
+    with private_display("quorlin-pace-") as (tmp, server):
         trivial = shader_set(tmp, "trivial", args.shaders, {"Image.frag": TRIVIAL})
-        server = start_xvfb()
-        try:
-            paced = paused_cpu(args.quorlin, trivial, server, ["--max-fps", "60"])
-            unpaced = paused_cpu(args.quorlin, trivial, server, [])
-            rates = [shown_rates(args.quorlin, trivial, fps) for fps in RATES]
-        finally:
-            server.terminate()
-            server.wait()
+        paced = paused_cpu(args.quorlin, trivial, server, ["--max-fps", "60"])
+        unpaced = paused_cpu(args.quorlin, trivial, server, [])
+        rates = [shown_rates(args.quorlin, trivial, fps) for fps in RATES]
     share = lambda cpu: f"{100 * sum(cpu):.2f} % ({100 * cpu[0]:.2f} % + {100 * cpu[1]:.2f} %)"
     print("| Figure | Measured | Against |\n|---|---|---|")
     print(f"| Paused window, {PAUSED_SECONDS} s: one core's share, program + X server, `--max-fps 60` "

@@ -4,9 +4,9 @@ sequence against the larger of the run without output and the encoder alone, and
 peak memory of a long recording against a short one. Prints, judges nothing.
 Run through scripts/bench.sh --recording, which builds the programs first."""
 
-import argparse, os, statistics, sys, tempfile
+import os, statistics, sys
 
-from bench import TRIVIAL, hyperfine, peak_rss_mib, shader_set, start_xvfb
+from bench import TRIVIAL, arguments, hyperfine, peak_rss_mib, private_display, shader_set
 
 FRAMES, LONG_FRAMES, WIDTH, HEIGHT, RATE = 600, 6000, 800, 600, 60
 COLOUR = bytes([64, 128, 191, 255])  # what TRIVIAL draws
@@ -29,40 +29,27 @@ def row(what, measured, against):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--quorlin", required=True)
+    parser = arguments(__doc__, rounds=2, runs=2, warmup=0)
     parser.add_argument("--png-encode", required=True)
-    parser.add_argument("--shaders", required=True)
-    parser.add_argument("--rounds", type=int, default=2)
-    parser.add_argument("--runs", type=int, default=2, help="timed runs per command per round")
-    parser.add_argument("--warmup", type=int, default=0, help="untimed runs per command per round")
     args = parser.parse_args()
-    os.environ.setdefault("LP_NUM_THREADS", "0")
-    os.environ["LIBGL_ALWAYS_SOFTWARE"] = "1"
-    with tempfile.TemporaryDirectory(prefix="quorlin-bench-") as tmp:
-        os.environ["MESA_SHADER_CACHE_DIR"] = os.path.join(tmp, "cache")
-        server = start_xvfb()
-        try:
-            trivial = shader_set(tmp, "trivial", args.shaders, {"Image.frag": TRIVIAL})
-            raw, frames, sequence = (os.path.join(tmp, name) for name in ("frame.raw", "frames", "sequence"))
-            with open(raw, "wb") as out:
-                out.write(COLOUR * WIDTH * HEIGHT)
-            os.mkdir(frames)
-            os.mkdir(sequence)
-            q = [args.quorlin, trivial, "--size", f"{WIDTH}x{HEIGHT}", "--frames", str(FRAMES)]
-            # The same frames from a file: one frame read 600 times, not 1.1 GB on disk.
-            ffmpeg = ["ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-stream_loop", str(FRAMES - 1),
-                      "-f", "rawvideo", "-pix_fmt", "rgb0", "-video_size", f"{WIDTH}x{HEIGHT}", "-framerate",
-                      str(RATE), "-i", raw, *H264, os.path.join(tmp, "alone.mp4")]
-            stb = [args.png_encode, frames, str(FRAMES), str(WIDTH), str(HEIGHT)]
-            plain, mp4, alone, pngs, encoded = median_walls(
-                [q, q + ["--output", os.path.join(tmp, "clip.mp4")], ffmpeg,
-                 q + ["--output", os.path.join(sequence, "%04d.png")], stb], args, tmp)
-            long = q[:-1] + [str(LONG_FRAMES), "--output", os.path.join(tmp, "long.mp4")]
-            memory = [peak_rss_mib(argv, tmp) for argv in (q + ["--output", os.path.join(tmp, "m.mp4")], long)]
-        finally:
-            server.terminate()
-            server.wait()
+    with private_display("quorlin-bench-") as (tmp, _):
+        trivial = shader_set(tmp, "trivial", args.shaders, {"Image.frag": TRIVIAL})
+        raw, frames, sequence = (os.path.join(tmp, name) for name in ("frame.raw", "frames", "sequence"))
+        with open(raw, "wb") as out:
+            out.write(COLOUR * WIDTH * HEIGHT)
+        os.mkdir(frames)
+        os.mkdir(sequence)
+        q = [args.quorlin, trivial, "--size", f"{WIDTH}x{HEIGHT}", "--frames", str(FRAMES)]
+        # The same frames from a file: one frame read 600 times, not 1.1 GB on disk.
+        ffmpeg = ["ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-stream_loop", str(FRAMES - 1),
+                  "-f", "rawvideo", "-pix_fmt", "rgb0", "-video_size", f"{WIDTH}x{HEIGHT}", "-framerate",
+                  str(RATE), "-i", raw, *H264, os.path.join(tmp, "alone.mp4")]
+        stb = [args.png_encode, frames, str(FRAMES), str(WIDTH), str(HEIGHT)]
+        plain, mp4, alone, pngs, encoded = median_walls(
+            [q, q + ["--output", os.path.join(tmp, "clip.mp4")], ffmpeg,
+             q + ["--output", os.path.join(sequence, "%04d.png")], stb], args, tmp)
+        long = q[:-1] + [str(LONG_FRAMES), "--output", os.path.join(tmp, "long.mp4")]
+        memory = [peak_rss_mib(argv, tmp) for argv in (q + ["--output", os.path.join(tmp, "m.mp4")], long)]
     print("| Figure, trivial shader, 800x600 | Measured | Against | Ratio |\n|---|---|---|---|")
     print(row(f"{FRAMES}-frame mp4 recording, wall, vs the larger of no output ({plain:.2f} s) and "
               f"ffmpeg alone ({alone:.2f} s)", mp4, max(plain, alone)))

@@ -16,16 +16,17 @@ build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quorlin quorlin_reference quorlin_image_reference \
     quorlin_png_encode >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
-script=bench.py reference=$build/bench/quorlin_reference
 case "${1:-}" in
---pace)
-    exec /usr/bin/python3 "$root/bench/pace.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" ;;
+--pace) shift; exec /usr/bin/python3 "$root/bench/pace.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
+--band) shift; exec /usr/bin/python3 "$root/bench/band.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --recording)
     shift
     exec /usr/bin/python3 "$root/bench/recording.py" --quorlin "$build/quorlin" \
         --png-encode "$build/bench/quorlin_png_encode" --shaders "$root/Shaders" "$@" ;;
---band) shift; script=band.py ;;
---images) shift; script=images.py reference=$build/bench/quorlin_image_reference ;;
+--images)
+    shift
+    exec /usr/bin/python3 "$root/bench/images.py" --quorlin "$build/quorlin" \
+        --reference "$build/bench/quorlin_image_reference" --shaders "$root/Shaders" "$@" ;;
 esac
-exec /usr/bin/python3 "$root/bench/$script" --quorlin "$build/quorlin" \
-    --reference "$reference" --shaders "$root/Shaders" "$@"
+exec /usr/bin/python3 "$root/bench/bench.py" --quorlin "$build/quorlin" \
+    --reference "$build/bench/quorlin_reference" --shaders "$root/Shaders" "$@"
