@@ -17,7 +17,7 @@ constexpr GLfloat kDepth = 1.0f; // z of a vec3 resolution
 
 struct ProgramUniforms {
     Shader *shader;
-    std::vector<ActiveUniform> uniforms;
+    const std::vector<ActiveUniform> &uniforms; // from the program's last link
 };
 
 GLint minFilter(const SamplerSettings &s) {
@@ -137,18 +137,16 @@ std::size_t assignUnits(Images &images) {
     return kept;
 }
 
-glm::vec2 channelSize(const Images &images, int n, glm::vec2 renderSize) {
-    for (const ImageInput &input : images.inputs)
-        if (input.name == channelName(n))
-            return input.size;
-    return renderSize;
-}
-
 const ImageInput *inputNamed(const Images &images, const std::string &name) {
     for (const ImageInput &input : images.inputs)
         if (input.name == name)
             return &input;
     return nullptr;
+}
+
+glm::vec2 channelSize(const Images &images, int n, glm::vec2 renderSize) {
+    const ImageInput *input = inputNamed(images, channelName(n));
+    return input != nullptr ? glm::vec2(input->size) : renderSize;
 }
 
 void setUniforms(const ProgramUniforms &program, const Images &images, glm::vec2 renderSize) {
@@ -239,12 +237,10 @@ unsigned imageChannels(const Images &images) {
 void bindImages(Scene &scene) {
     Images &images = scene.images;
     Programs &programs = scene.programs;
-    std::vector<ProgramUniforms> visited{
-        {&programs.image, activeUniforms(programs.image.programId)}};
+    std::vector<ProgramUniforms> visited{{&programs.image, programs.imageInputs.uniforms}};
     for (int x = 0; x < kBufferPasses; ++x)
         if (programs.active & passBit(x))
-            visited.push_back({&*programs.buffers[x].shader,
-                               activeUniforms(programs.buffers[x].shader->programId)});
+            visited.push_back({&*programs.buffers[x].shader, programs.buffers[x].inputs.uniforms});
     std::set<std::string> used;
     for (const ProgramUniforms &program : visited)
         for (const ActiveUniform &u : program.uniforms)

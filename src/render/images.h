@@ -3,6 +3,7 @@
 #pragma once
 
 #include "shader/samplers.h"
+#include "shader/shader_files.h"
 
 #include <glad/gl.h>
 #include <glm/vec2.hpp>
@@ -23,8 +24,9 @@ struct ImageInput {
 
 struct Images {
     ImageChoices choices;
-    std::vector<ImageInput> inputs;        // by name, channels included
-    std::array<GLuint, 4> channels{};      // the texture replacing channel n; 0: its render target
+    std::vector<ImageInput> inputs; // by name, channels included
+    std::array<GLuint, kBufferPasses>
+        channels{};                        // the texture replacing channel n; 0: its render target
     GLuint black = 0;                      // what a sampler without an image reads
     std::vector<std::string> watchedFiles; // bare names in the shader directory
 };

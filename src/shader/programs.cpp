@@ -1,14 +1,9 @@
 // Building and rebuilding the set's programs.
 #include "shader/programs.h"
 
-#include "shader/samplers.h"
-
 namespace {
 
 using Failure = std::vector<std::string>;
-
-const char *const kChannelNames[kBufferPasses] = {"iChannel0", "iChannel1", "iChannel2",
-                                                  "iChannel3"};
 
 // A declared type comes from the listing of active uniforms that also finds a
 // program's samplers, so a link asks nothing more of GL for it; GL_NONE when
@@ -23,25 +18,25 @@ GLenum typeOf(const std::vector<ActiveUniform> &uniforms, const char *name) {
 ProgramInputs inspect(const Shader &shader) {
     ProgramInputs inputs;
     for (int n = 0; n < kBufferPasses; ++n)
-        if (shader.hasUniform(kChannelNames[n]))
+        if (shader.hasUniform(channelName(n).c_str()))
             inputs.channels |= passBit(n);
     inputs.frame = shader.hasUniform("iFrame");
     inputs.timeDelta = shader.hasUniform("iTimeDelta");
-    const std::vector<ActiveUniform> uniforms = activeUniforms(shader.programId);
-    inputs.resolution3 = typeOf(uniforms, "iResolution") == GL_FLOAT_VEC3;
-    inputs.date = typeOf(uniforms, "iDate") == GL_FLOAT_VEC4;
+    inputs.uniforms = activeUniforms(shader.programId);
+    inputs.resolution3 = typeOf(inputs.uniforms, "iResolution") == GL_FLOAT_VEC3;
+    inputs.date = typeOf(inputs.uniforms, "iDate") == GL_FLOAT_VEC4;
     return inputs;
 }
 
 // Sampler values live in the program, so they are set once per link, not per
 // frame: channel n reads texture unit n.
 ProgramInputs prepare(Shader &shader) {
-    const ProgramInputs inputs = inspect(shader);
+    ProgramInputs inputs = inspect(shader);
     if (inputs.channels != 0)
         shader.use();
     for (int n = 0; n < kBufferPasses; ++n)
         if (inputs.channels & passBit(n))
-            shader.setSampler(kChannelNames[n], static_cast<unsigned>(n));
+            shader.setSampler(channelName(n), static_cast<unsigned>(n));
     return inputs;
 }
 
@@ -131,9 +126,9 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
 
 Programs buildPrograms(const ShaderFiles &files) {
     Failure failure;
-    Shader image = build(failure, files, files.image);
-    // A braced list is evaluated in order: the viewer is built before failure is copied.
-    Programs programs{image, buildViewer(failure, files), {}, {}, 0, 0, false, failure};
+    const Shader image = build(failure, files, files.image);
+    const Shader viewer = buildViewer(failure, files);
+    Programs programs{image, viewer, {}, {}, 0, 0, false, std::move(failure)};
     programs.imageInputs = prepare(programs.image);
     return programs;
 }

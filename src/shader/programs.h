@@ -3,6 +3,7 @@
 #pragma once
 
 #include "shader/Shader.h"
+#include "shader/samplers.h"
 #include "shader/shader_files.h"
 
 #include <array>
@@ -18,6 +19,8 @@ struct ProgramInputs {
     bool timeDelta = false;   // iTimeDelta
     bool resolution3 = false; // iResolution is a vec3, given (width, height, 1)
     bool date = false;        // iDate
+    // The listing the rest comes from, kept for the image inputs' binding.
+    std::vector<ActiveUniform> uniforms;
 };
 
 // The mask bit of channel or buffer pass n.

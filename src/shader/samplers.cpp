@@ -1,6 +1,8 @@
 // The binding rule from sampler names to image files and sampling choices.
 #include "shader/samplers.h"
 
+#include "shader/shader_files.h"
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -14,8 +16,8 @@ namespace fs = std::filesystem;
 // Lower case only, tried in this order.
 const char *const kExtensions[] = {".png", ".jpg", ".jpeg", ".bmp", ".tga",
                                    ".gif", ".hdr", ".pnm",  ".pgm", ".ppm"};
-const std::array<std::string, 4> kChannelNames = {"iChannel0", "iChannel1", "iChannel2",
-                                                  "iChannel3"};
+const std::array<std::string, kBufferPasses> kChannelNames = {"iChannel0", "iChannel1", "iChannel2",
+                                                              "iChannel3"};
 constexpr GLsizei kNameSize = 256;
 
 struct Word {
