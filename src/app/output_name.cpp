@@ -2,6 +2,7 @@
 #include "app/output_name.h"
 
 #include "render/expect.h"
+#include "util/text.h"
 
 #include <unistd.h>
 
@@ -16,11 +17,6 @@ constexpr const char *kPictureSuffix = ".png";
 constexpr double kGifMaxRate = 50.0;
 constexpr double kGifRate = 25.0;
 constexpr const char *kEncoder = "ffmpeg";
-
-bool endsWith(const std::string &text, const std::string &end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 // Length of the frame number starting at at, or 0 when there is none.
 std::size_t frameNumberAt(const std::string &path, std::size_t at, int &digits) {

@@ -2,6 +2,7 @@
 #include "render/expect.h"
 
 #include "render/picture.h"
+#include "util/text.h"
 
 #include <stb_image.h>
 
@@ -25,9 +26,8 @@ constexpr const char *kDiffSuffix = ".diff.png";
 
 std::string diffName(const std::string &referencePath) {
     std::string name = std::filesystem::path(referencePath).filename().string();
-    const std::size_t suffix = std::strlen(kPictureSuffix);
-    if (name.size() >= suffix && name.compare(name.size() - suffix, suffix, kPictureSuffix) == 0)
-        name.resize(name.size() - suffix);
+    if (endsWith(name, kPictureSuffix))
+        name.resize(name.size() - std::strlen(kPictureSuffix));
     return name + kDiffSuffix;
 }
 

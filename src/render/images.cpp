@@ -3,6 +3,7 @@
 
 #include "render/image_files.h"
 #include "render/passes.h"
+#include "util/text.h"
 
 #include <algorithm>
 #include <iostream>
@@ -176,9 +177,7 @@ void setUniforms(const ProgramUniforms &program, const Images &images, glm::vec2
                 glUniform3fv(location(u.name + "[0]"), u.size, values.data());
             else
                 glUniform2fv(location(u.name + "[0]"), u.size, values.data());
-        } else if (u.name.size() > kResolutionSuffix.size() &&
-                   u.name.compare(u.name.size() - kResolutionSuffix.size(),
-                                  kResolutionSuffix.size(), kResolutionSuffix) == 0) {
+        } else if (endsWith(u.name, kResolutionSuffix)) {
             const ImageInput *of =
                 inputNamed(images, u.name.substr(0, u.name.size() - kResolutionSuffix.size()));
             if (of == nullptr)

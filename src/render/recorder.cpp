@@ -2,6 +2,7 @@
 #include "render/recorder.h"
 
 #include "render/picture.h"
+#include "util/text.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -29,11 +30,6 @@ constexpr int kSpareBuffers = 2;
 constexpr int kPipeBytes = 1 << 20;
 constexpr int kEncoderLines = 5;
 constexpr const char *kEncoder = "ffmpeg";
-
-bool endsWith(const std::string &text, const std::string &end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 std::string rateText(double rate) {
     char text[32];

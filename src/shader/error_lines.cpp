@@ -2,6 +2,8 @@
 // composed source's lines back to the files.
 #include "shader/error_lines.h"
 
+#include "util/text.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,11 +28,6 @@ struct Message {
     std::string kind;
     std::string text;
 };
-
-bool endsWith(const std::string &text, const std::string &end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 int number(const std::string &digits) {
     return digits.size() > 9 ? INT_MAX : std::stoi(digits);
