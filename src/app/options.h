@@ -23,8 +23,9 @@ struct Options {
 
     int maxFps = 0; // 0: unthrottled
     bool vsync = false;
-    std::string newSet; // not empty: write a new set there instead of running
-    std::string record; // a video or PNG sequence named by --output, which is then empty
+    std::string newSet;  // not empty: write a new set there instead of running
+    std::string record;  // a video or PNG sequence named by --output, which is then empty
+    std::string encoder; // ffmpeg's path, found once when recording a video
     int startFrame = 0;
     std::string expect; // a reference PNG to compare the last frame with
     int tolerance = 2;

@@ -68,6 +68,8 @@ OutputName parseOutputName(const std::string &path) {
     return name;
 }
 
+namespace {
+
 bool isGif(const std::string &path) {
     return endsWith(path, ".gif");
 }
@@ -84,13 +86,18 @@ std::string findProgram(const std::string &program) {
     return "";
 }
 
+} // namespace
+
 std::string applyRecordingRules(Options &options, bool rateGiven) {
     const OutputName name = parseOutputName(options.output);
     if (!name.error.empty())
         return name.error;
-    if (name.kind == OutputKind::kVideo && findProgram(kEncoder).empty())
-        return "--output: recording '" + options.output +
-               "' needs ffmpeg, which is not installed (Debian package: ffmpeg)";
+    if (name.kind == OutputKind::kVideo) {
+        options.encoder = findProgram(kEncoder);
+        if (options.encoder.empty())
+            return "--output: recording '" + options.output +
+                   "' needs ffmpeg, which is not installed (Debian package: ffmpeg)";
+    }
     if (name.kind == OutputKind::kVideo && isGif(options.output)) {
         if (!rateGiven)
             options.rate = kGifRate;

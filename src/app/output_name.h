@@ -21,11 +21,6 @@ struct OutputName {
 // sequence; any other '%' is part of the name.
 OutputName parseOutputName(const std::string &path);
 
-bool isGif(const std::string &path);
-
-// The executable of that name in $PATH's directories, or "".
-std::string findProgram(const std::string &program);
-
 // Moves a video or sequence from options.output to options.record and applies
 // the clock and frame rules of recordings and --expect. rateGiven: --rate was
 // on the command line. Returns why the command is unusable, or "".

@@ -13,15 +13,11 @@ constexpr int kChannels = 4;
 
 RecordingTarget targetOf(const Options &options, glm::ivec2 size) {
     const OutputName name = parseOutputName(options.record);
-    return {options.record,
-            name.kind == OutputKind::kSequence,
-            name.prefix,
-            name.suffix,
-            name.digits,
-            options.startFrame,
-            size,
-            options.rate,
-            findProgram("ffmpeg")};
+    return {options.record, name.kind == OutputKind::kSequence,
+            name.prefix,    name.suffix,
+            name.digits,    options.startFrame,
+            size,           options.rate,
+            options.encoder};
 }
 
 } // namespace

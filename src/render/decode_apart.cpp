@@ -11,17 +11,12 @@
 
 namespace {
 
-constexpr int kChannels = 4;
 // Before the pixels: the mapping's length, then the child's reason for failing.
 constexpr std::size_t kHeadBytes = 4096;
 constexpr std::size_t kReasonOffset = sizeof(std::size_t);
 constexpr std::size_t kReasonBytes = kHeadBytes - kReasonOffset;
 // Distinct from the status a sanitizer runtime ends a process with.
 constexpr int kRefusedStatus = 3;
-
-std::size_t channelBytes(GLenum type) {
-    return type == GL_FLOAT ? sizeof(float) : type == GL_UNSIGNED_SHORT ? 2 : 1;
-}
 
 void unmapPixels(void *pixels) {
     unsigned char *head = static_cast<unsigned char *>(pixels) - kHeadBytes;
@@ -33,19 +28,18 @@ void unmapPixels(void *pixels) {
 // Runs in the child: only the decoder, then _exit, so nothing of the
 // program's own state is flushed or torn down twice. A dying decoder's last
 // words would only land on the user's terminal, so they go nowhere.
-[[noreturn]] void decodeInChild(const unsigned char *bytes, std::size_t size, int maxSide,
-                                unsigned char *head, std::size_t pixelBytes) {
+[[noreturn]] void decodeInChild(const unsigned char *bytes, std::size_t size, DecodedImage &image,
+                                unsigned char *head) {
     const int quiet = open("/dev/null", O_WRONLY);
     if (quiet >= 0)
         dup2(quiet, STDERR_FILENO);
-    DecodedImage image;
-    const std::string problem = decodeImage(bytes, size, maxSide, image);
+    const std::string problem = decodePixels(bytes, size, image);
     if (!problem.empty()) {
         std::strncpy(reinterpret_cast<char *>(head + kReasonOffset), problem.c_str(),
                      kReasonBytes - 1);
         _exit(kRefusedStatus);
     }
-    std::memcpy(head + kHeadBytes, image.pixels.get(), pixelBytes);
+    std::memcpy(head + kHeadBytes, image.pixels.get(), image.bytes);
     _exit(0);
 }
 
@@ -65,10 +59,7 @@ std::string decodeApart(const unsigned char *bytes, std::size_t size, int maxSid
     const std::string problem = checkImageHeader(bytes, size, maxSide, image);
     if (!problem.empty())
         return problem;
-    const std::size_t pixelBytes = static_cast<std::size_t>(image.width) *
-                                   static_cast<std::size_t>(image.height) * kChannels *
-                                   channelBytes(image.type);
-    const std::size_t length = kHeadBytes + pixelBytes;
+    const std::size_t length = kHeadBytes + image.bytes;
     void *mapped = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED)
         return std::strerror(errno);
@@ -77,7 +68,7 @@ std::string decodeApart(const unsigned char *bytes, std::size_t size, int maxSid
 
     const pid_t child = fork();
     if (child == 0)
-        decodeInChild(bytes, size, maxSide, head, pixelBytes);
+        decodeInChild(bytes, size, image, head);
     int status = 0;
     std::string reason;
     if (child < 0 || waitpid(child, &status, 0) != child)

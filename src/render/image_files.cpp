@@ -83,14 +83,17 @@ std::string checkImageHeader(const unsigned char *bytes, std::size_t size, int m
     image.height = height;
     image.internalFormat = layout.internalFormat;
     image.type = layout.type;
+    image.bytes = decoded;
     return "";
 }
 
 std::string decodeImage(const unsigned char *bytes, std::size_t size, int maxSide,
                         DecodedImage &image) {
     const std::string problem = checkImageHeader(bytes, size, maxSide, image);
-    if (!problem.empty())
-        return problem;
+    return problem.empty() ? decodePixels(bytes, size, image) : problem;
+}
+
+std::string decodePixels(const unsigned char *bytes, std::size_t size, DecodedImage &image) {
     const int length = static_cast<int>(size), width = image.width, height = image.height;
     // GL's first row is the bottom one; a file's is the top one.
     stbi_set_flip_vertically_on_load(1);

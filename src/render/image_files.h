@@ -16,6 +16,7 @@ struct DecodedImage {
     int height = 0;
     GLenum internalFormat = GL_RGBA8;
     GLenum type = GL_UNSIGNED_BYTE;
+    std::size_t bytes = 0; // what the pixels take, known from the header
     std::unique_ptr<void, void (*)(void *)> pixels{nullptr, [](void *) {}};
 };
 
@@ -25,6 +26,9 @@ struct DecodedImage {
 // string, or why the bytes give no image.
 std::string checkImageHeader(const unsigned char *bytes, std::size_t size, int maxSide,
                              DecodedImage &image);
+
+// The pixels of a picture whose header passed checkImageHeader into image.
+std::string decodePixels(const unsigned char *bytes, std::size_t size, DecodedImage &image);
 
 // The header check, then the pixels: nothing of the picture's size is
 // allocated before its header passed.
