@@ -2,6 +2,8 @@
 // turned to clip space on the CPU, so the program needs no uniform.
 #include "render/error_band.h"
 
+#include "shader/error_lines.h"
+
 #include <stb_easy_font.h>
 
 #include <algorithm>
@@ -9,10 +11,9 @@
 
 namespace {
 
-constexpr float kScale = 2.0f;       // twice the font's own size
-constexpr float kLineHeight = 12.0f; // the font's line advance
-constexpr float kPadding = 8.0f;     // window pixels around the text
-constexpr std::size_t kMaxLines = 6;
+constexpr float kScale = 2.0f;             // twice the font's own size
+constexpr float kLineHeight = 12.0f;       // the font's line advance
+constexpr float kPadding = 8.0f;           // window pixels around the text
 constexpr int kFontVertexBytes = 16;       // x, y, z as floats, then four colour bytes
 constexpr int kFontBytesPerChar = 64 * 12; // the widest glyph has fewer than 12 quads
 constexpr int kFloatsPerVertex = 3;        // clip x, y and ink: 0 band, 1 text
@@ -92,7 +93,7 @@ void addRectangle(std::vector<float> &out, const float (&edges)[4], float ink, g
 
 void layOut(ErrorBand &band, glm::ivec2 size) {
     band.vertices.clear();
-    const std::size_t count = std::min(band.lines.size(), kMaxLines);
+    const std::size_t count = std::min(band.lines.size(), kFailureLines);
     const float height = 2.0f * kPadding + static_cast<float>(count) * kLineHeight * kScale;
     const float top = static_cast<float>(size.y) - height;
     const float whole[4] = {0.0f, top, static_cast<float>(size.x), static_cast<float>(size.y)};
@@ -116,7 +117,6 @@ void layOut(ErrorBand &band, glm::ivec2 size) {
             addRectangle(band.vertices, rectangle, 1.0f, size);
         }
     }
-    band.vertexCount = static_cast<GLsizei>(band.vertices.size() / kFloatsPerVertex);
     glBindBuffer(GL_ARRAY_BUFFER, band.vbo);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(band.vertices.size() * sizeof(float)),
                  band.vertices.data(), GL_DYNAMIC_DRAW);
@@ -148,7 +148,7 @@ void drawErrorBand(ErrorBand &band, glm::ivec2 windowSize) {
         layOut(band, windowSize);
     glUseProgram(band.program);
     glBindVertexArray(band.vao);
-    glDrawArrays(GL_TRIANGLES, 0, band.vertexCount);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(band.vertices.size() / kFloatsPerVertex));
     // A program that failed to link leaves the bound one drawing the next
     // frame's image: let that be none, as without the band.
     glBindVertexArray(0);

@@ -15,8 +15,7 @@ struct ErrorBand {
     GLuint vbo = 0;
     std::vector<std::string> lines; // empty: no band
     glm::ivec2 laidOutFor{0, 0};    // the window size the buffer holds the band for
-    GLsizei vertexCount = 0;
-    std::vector<float> vertices; // kept between layouts
+    std::vector<float> vertices;    // kept between layouts
 };
 
 // Shows lines (at most six are drawn), or hides the band when lines is

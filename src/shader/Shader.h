@@ -61,10 +61,11 @@ class Shader {
             commonFile.close();
             // Sources are set only once all three reads succeeded, never partly.
             vertexCode = vShaderStream.str();
-            fragmentCode = composeFragment(commonStream.str(), fShaderStream.str());
+            const std::string common = commonStream.str();
+            const std::string fragmentFile = fShaderStream.str();
+            fragmentCode = composeFragment(common, fragmentFile);
             vertexOrigin = stageOrigin("", "", vertexPath, vertexCode);
-            fragmentOrigin =
-                stageOrigin(commonPath, commonStream.str(), fragmentPath, fShaderStream.str());
+            fragmentOrigin = stageOrigin(commonPath, common, fragmentPath, fragmentFile);
         } catch (const std::ios_base::failure &e) {
             std::cout << "ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: " << e.what() << std::endl;
             failure = {"Cannot read " + std::filesystem::path(reading).filename().string()};

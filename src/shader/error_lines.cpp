@@ -8,19 +8,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 
 namespace {
 
-// Mesa: 0:LINE(COLUMN): KIND: MESSAGE, KIND such as "error" or "preprocessor error".
 const char *const kNoLog = "The driver gave no log";
-
-const std::regex kMesaForm(R"(^0:(\d+)\((\d+)\): ([^:]*): (.*)$)");
-// 0(LINE) : KIND CODE: MESSAGE
-const std::regex kCodeForm(R"(^0\((\d+)\) : (\w+)(?: \w+)?: (.*)$)");
-// KIND: 0:LINE: MESSAGE
-const std::regex kUpperForm(R"(^(ERROR|WARNING): 0:(\d+): (.*)$)");
 
 struct Message {
     int line;
@@ -36,8 +30,14 @@ int number(const std::string &digits) {
 // The kind is written as error or warning; other kinds are not messages to
 // locate.
 bool parse(const std::string &line, Message &message) {
+    // Made at the first failure, not at every start.
+    // Mesa: 0:LINE(COLUMN): KIND: MESSAGE, KIND such as "error" or "preprocessor error".
+    static const std::regex kMesaForm(R"(^0:(\d+)\((\d+)\): ([^:]*): (.*)$)");
+    // 0(LINE) : KIND CODE: MESSAGE
+    static const std::regex kCodeForm(R"(^0\((\d+)\) : (\w+)(?: \w+)?: (.*)$)");
+    // KIND: 0:LINE: MESSAGE
+    static const std::regex kUpperForm(R"(^(ERROR|WARNING): 0:(\d+): (.*)$)");
     std::smatch m;
-    std::string kind;
     if (std::regex_match(line, m, kMesaForm))
         message = {number(m[1]), number(m[2]), m[3], m[4]};
     else if (std::regex_match(line, m, kCodeForm))
@@ -50,11 +50,6 @@ bool parse(const std::string &line, Message &message) {
         if (endsWith(message.kind, known))
             message.kind = known;
     return message.line >= 1 && (message.kind == "error" || message.kind == "warning");
-}
-
-std::string nameOf(const std::string &path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -115,7 +110,9 @@ std::vector<std::string> locatedLines(const std::string &log, const StageOrigin 
                 line = m.line;
             }
         }
-        std::string located = (nameOnly ? nameOf(*path) : *path) + ":" + std::to_string(line);
+        std::string located =
+            (nameOnly ? std::filesystem::path(*path).filename().string() : *path) + ":" +
+            std::to_string(line);
         if (column >= 0)
             located += ":" + std::to_string(column);
         lines.push_back(located + ": " + m.kind + ": " + m.text);
