@@ -184,11 +184,8 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                 frameDate(scene.programs.readsDate, options.fixedClock, time)};
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
             const bool passesRan = renderBufferPasses(scene, uniforms);
-            if (recording.captures())
-                recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
-                                    state.rendered);
-            else
-                renderToWindow(scene, uniforms, state.view, passesRan, framebufferSize());
+            recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
+                                state.rendered);
             if (refreshFrameRate(glfwGetTime()))
                 glfwSetWindowTitle(window, title_string);
             nbFrames++;

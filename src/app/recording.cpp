@@ -45,6 +45,10 @@ Recording::~Recording() {
 
 void Recording::drawFrame(Scene &scene, const FrameUniforms &uniforms, int view, bool passesRan,
                           glm::ivec2 windowSize, int rendered) {
+    if (!captures_) {
+        renderToWindow(scene, uniforms, view, passesRan, windowSize);
+        return;
+    }
     // Drawn straight into a window of the render size: a detour through the
     // capture framebuffer costs llvmpipe a textured pass as large as the frame.
     const bool direct = windowSize == capture_.size;

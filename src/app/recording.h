@@ -23,10 +23,10 @@ class Recording {
     Recording &operator=(const Recording &) = delete;
 
     bool records() const { return recorder_ != nullptr; }
-    bool captures() const { return captures_; }
 
-    // Draws the frame as renderToWindow does (passesRan as restoreViewport),
-    // at the render size whatever the window's, and hands its pixels on.
+    // Draws the frame as renderToWindow does (passesRan as restoreViewport);
+    // when it captures, at the render size whatever the window's, handing its
+    // pixels on.
     // rendered counts the frames before this one.
     void drawFrame(Scene &scene, const FrameUniforms &uniforms, int view, bool passesRan,
                    glm::ivec2 windowSize, int rendered);
