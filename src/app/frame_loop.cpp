@@ -52,8 +52,7 @@ void showFailure(LoopState &state, const std::vector<std::string> &failure) {
 
 void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir,
             LoopState &state) {
-    scene.programs.imageChannels = imageChannels(scene.images);
-    if (reloadPrograms(scene.programs, files)) {
+    if (reloadPrograms(scene.programs, files, imageChannels(scene.images))) {
         scene.programs.image.use();
         setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;

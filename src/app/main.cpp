@@ -72,8 +72,7 @@ int main(int argc, char **argv) {
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
                 glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}}};
-    scene.programs.imageChannels = imageChannels(scene.images);
-    buildBufferPasses(scene.programs, files);
+    buildBufferPasses(scene.programs, files, imageChannels(scene.images));
     prepareTargets(scene, options.view);
     bindImages(scene);
     rememberFramebufferSize(window);

@@ -50,13 +50,13 @@ void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 
 
 void prepareTargets(Scene &scene, int view) {
     const Programs &programs = scene.programs;
-    unsigned used = (programs.imageInputs.channels & ~programs.imageChannels) | programs.active;
+    unsigned used = targetChannels(programs, programs.imageInputs) | programs.active;
     if (view > 0)
         used |= passBit(view - 1);
     for (int x = 0; x < kBufferPasses; ++x) {
         const BufferPass &pass = programs.buffers[x];
         if (pass.shader)
-            used |= pass.inputs.channels & ~programs.imageChannels;
+            used |= targetChannels(programs, pass.inputs);
         // A pass reading its own target must not read the texture it writes.
         if ((programs.active & passBit(x)) && (pass.inputs.channels & passBit(x)))
             addSpare(scene.targets[x], static_cast<int>(scene.resolution.x),

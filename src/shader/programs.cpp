@@ -89,7 +89,7 @@ void rebuildBuffer(Programs &programs, BufferPass &pass, const ShaderFiles &file
 // new pass is needed; rebuild also builds again those that already have a
 // program. Passes no longer needed give their programs back.
 void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) {
-    unsigned needed = programs.imageInputs.channels & ~programs.imageChannels;
+    unsigned needed = targetChannels(programs, programs.imageInputs);
     unsigned visited = 0;
     for (bool grew = true; grew;) {
         grew = false;
@@ -101,7 +101,7 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
             if (rebuild || !pass.shader)
                 rebuildBuffer(programs, pass, files, files.buffers[x]);
             if (pass.shader) {
-                needed |= pass.inputs.channels & ~programs.imageChannels;
+                needed |= targetChannels(programs, pass.inputs);
                 grew = true;
             }
         }
@@ -133,11 +133,13 @@ Programs buildPrograms(const ShaderFiles &files) {
     return programs;
 }
 
-void buildBufferPasses(Programs &programs, const ShaderFiles &files) {
+void buildBufferPasses(Programs &programs, const ShaderFiles &files, unsigned imageChannels) {
+    programs.imageChannels = imageChannels;
     resolveBuffers(programs, files, false);
 }
 
-bool reloadPrograms(Programs &programs, const ShaderFiles &files) {
+bool reloadPrograms(Programs &programs, const ShaderFiles &files, unsigned imageChannels) {
+    programs.imageChannels = imageChannels;
     programs.failure.clear();
     const bool imageReplaced =
         replaceIfLinked(programs.image, build(programs.failure, files, files.image));

@@ -50,11 +50,17 @@ struct Programs {
 // whether or not they link.
 Programs buildPrograms(const ShaderFiles &files);
 
+// The channels of inputs that read render targets: those no image replaces.
+inline unsigned targetChannels(const Programs &programs, const ProgramInputs &inputs) {
+    return inputs.channels & ~programs.imageChannels;
+}
+
 // Builds the buffer passes that the image samples, following the chain from
-// pass to pass. A buffer file is read only when its pass is needed.
-void buildBufferPasses(Programs &programs, const ShaderFiles &files);
+// pass to pass, skipping the channels in imageChannels (bit n: an image
+// replaces channel n). A buffer file is read only when its pass is needed.
+void buildBufferPasses(Programs &programs, const ShaderFiles &files, unsigned imageChannels);
 
 // Reads and builds every program again; each is replaced only by one that
 // links. Returns whether the image program was replaced. May change the
 // current program.
-bool reloadPrograms(Programs &programs, const ShaderFiles &files);
+bool reloadPrograms(Programs &programs, const ShaderFiles &files, unsigned imageChannels);
