@@ -71,7 +71,7 @@ int main(int argc, char **argv) {
     Scene scene{buildPrograms(files), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
-                glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}}};
+                glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}, 0, 0}};
     buildBufferPasses(scene.programs, files, imageChannels(scene.images));
     prepareTargets(scene, options.view);
     bindImages(scene);

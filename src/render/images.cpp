@@ -78,7 +78,7 @@ void release(GLuint texture) {
         glDeleteTextures(1, &texture);
 }
 
-void read(ImageInput &input, const Images &images) {
+void read(ImageInput &input, Images &images) {
     const std::string path = boundFile(images.choices, input.name);
     if (!path.empty())
         input.path = path;
@@ -87,10 +87,10 @@ void read(ImageInput &input, const Images &images) {
                   << "=FILE or put " << input.name << ".png in " << images.choices.dir << std::endl;
         return;
     }
-    GLint maxSide = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    if (images.maxSide == 0)
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &images.maxSide);
     DecodedImage image;
-    const std::string error = readImageFile(input.path, maxSide, image);
+    const std::string error = readImageFile(input.path, images.maxSide, image);
     if (error.empty())
         upload(input, image, settingsOf(images.choices, input.name));
     else
@@ -122,10 +122,10 @@ std::size_t assignUnits(Images &images) {
     }
     if (needing.empty())
         return 0;
-    GLint units = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &units);
+    if (images.maxUnits == 0)
+        glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &images.maxUnits);
     // GL 3.3 guarantees 16, so some are always free.
-    const std::size_t free = static_cast<std::size_t>(units - kFirstImageUnit);
+    const std::size_t free = static_cast<std::size_t>(images.maxUnits - kFirstImageUnit);
     const std::size_t kept = needing.size() <= free ? needing.size() : free - 1;
     std::string left;
     for (std::size_t i = 0; i < needing.size(); ++i) {

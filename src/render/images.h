@@ -19,16 +19,19 @@ struct ImageInput {
     std::string path;      // the file bound at the last build; empty: none
     GLuint texture = 0;    // 0 until an image loaded
     glm::ivec2 size{0, 0}; // (0, 0) without an image
-    GLint unit = -1;       // -1: a channel, or no unit left
+    GLint unit = -1;       // -1: a channel
 };
 
 struct Images {
     ImageChoices choices;
     std::vector<ImageInput> inputs; // by name, channels included
-    std::array<GLuint, kBufferPasses>
-        channels{};                        // the texture replacing channel n; 0: its render target
+    // The texture replacing channel n; 0: its render target.
+    std::array<GLuint, kBufferPasses> channels{};
     GLuint black = 0;                      // what a sampler without an image reads
     std::vector<std::string> watchedFiles; // bare names in the shader directory
+    // The context's limits, asked at the first image and kept: they never change.
+    GLint maxSide = 0;
+    GLint maxUnits = 0;
 };
 
 // Bit n set for each channel n that an image replaces: one is named for it
