@@ -1,6 +1,8 @@
 // Writing a new shader set, undoing what was made when a write fails.
 #include "app/new_set.h"
 
+#include "app/options.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,7 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kFailedStatus = 1;
-constexpr int kRefusedStatus = 2;
 constexpr const char *kShellSafe = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
                                    "0123456789@%+=:,./_-";
 
@@ -65,13 +66,14 @@ void writeFile(const fs::path &path, const ShippedFile &file, Made &made) {
 
 int writeNewSet(const std::string &dir, std::ostream &out, std::ostream &err) {
     std::error_code error;
-    if (fs::exists(dir, error) && !fs::is_directory(dir, error)) {
+    const fs::file_status status = fs::status(dir, error);
+    if (fs::exists(status) && !fs::is_directory(status)) {
         err << "quorlin: --new: '" << dir << "' is not a directory" << std::endl;
-        return kRefusedStatus;
+        return kUsageStatus;
     }
-    if (fs::exists(dir, error) && !fs::is_empty(dir, error)) {
+    if (fs::exists(status) && !fs::is_empty(dir, error)) {
         err << "quorlin: --new: '" << dir << "' is not empty" << std::endl;
-        return kRefusedStatus;
+        return kUsageStatus;
     }
     Made made;
     try {

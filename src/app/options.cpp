@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int kUsageStatus = 2;
 // Four float targets of this size already take several GiB.
 constexpr int kMaxSide = 8192;
 constexpr int kViews = 4;

@@ -31,6 +31,9 @@ struct Options {
     int tolerance = 2;
 };
 
+// The status of a command that cannot be run as given.
+constexpr int kUsageStatus = 2;
+
 struct ParseResult {
     bool run;   // false: the process ends now with status
     int status; // 0 after --help or --version, 2 after bad usage

@@ -103,7 +103,7 @@ int Recording::finish(int rendered, int status) {
         return status;
     if (!referenceError_.empty()) { // it changed since the command line was read
         std::cerr << "quorlin: --expect: " << referenceError_ << std::endl;
-        return 2;
+        return kUsageStatus;
     }
     const glm::ivec2 size = capture_.size;
     const int verdict =
