@@ -1,7 +1,7 @@
 // stb_image_write alone, the way a PNG sequence is written: one opaque frame
 // encoded FRAMES times, whole files, spread over as many threads as cores.
 //   quorlin_png_encode FOLDER FRAMES WIDTH HEIGHT
-#include "render/picture.h"
+#include "output/picture.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,9 +3,9 @@
 
 #include "app/input.h"
 #include "app/pacing.h"
-#include "app/recording.h"
+#include "output/picture.h"
+#include "output/recording.h"
 #include "render/error_band.h"
-#include "render/picture.h"
 #include "shader/error_lines.h"
 #include "shader/watcher.h"
 

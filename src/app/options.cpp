@@ -2,7 +2,7 @@
 // statuses rather than the library's.
 #include "app/options.h"
 
-#include "app/output_name.h"
+#include "output/output_name.h"
 
 #include <CLI/CLI.hpp>
 

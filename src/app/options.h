@@ -1,7 +1,7 @@
 // The command line, parsed once into a plain value that the rest reads.
 #pragma once
 
-#include "shader/samplers.h"
+#include "inputs/samplers.h"
 
 #include <ostream>
 #include <string>

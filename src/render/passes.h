@@ -2,8 +2,8 @@
 // then the image (or a target through the viewer) into the window.
 #pragma once
 
+#include "inputs/images.h"
 #include "render/frame_date.h"
-#include "render/images.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
 #include "shader/programs.h"

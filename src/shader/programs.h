@@ -2,8 +2,8 @@
 // passes the image needs, built at start-up and rebuilt on reload.
 #pragma once
 
+#include "inputs/samplers.h"
 #include "shader/Shader.h"
-#include "shader/samplers.h"
 #include "shader/shader_files.h"
 
 #include <array>

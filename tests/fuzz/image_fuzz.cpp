@@ -2,7 +2,7 @@
 // fits the side it was given and decodes to at most 1 GiB; what it refuses it
 // refuses with a reason and no size. Decoding itself is stb_image's, which is
 // not hardened against hostile files.
-#include "render/image_files.h"
+#include "inputs/image_files.h"
 
 #include <cstdlib>
 

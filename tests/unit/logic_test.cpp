@@ -3,7 +3,7 @@
 #include "app/banner.h"
 #include "app/frame_loop.h"
 #include "app/options.h"
-#include "render/decode_apart.h"
+#include "inputs/decode_apart.h"
 #include "render/frame_date.h"
 #include "shader/error_lines.h"
 #include "shader/shader_files.h"

@@ -2,7 +2,7 @@
 // files, and a picture from anywhere must cost a message, never the program.
 #pragma once
 
-#include "render/image_files.h"
+#include "inputs/image_files.h"
 
 // decodeImage's work and answers: the header checked here, the pixels decoded in a forked child
 // that hands the pixels back through shared memory. A child that dies says so. The pixels' deleter

@@ -1,7 +1,7 @@
 // The writer threads and the ffmpeg child process.
-#include "render/recorder.h"
+#include "output/recorder.h"
 
-#include "render/picture.h"
+#include "output/picture.h"
 #include "util/text.h"
 
 #include <fcntl.h>

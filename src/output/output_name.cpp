@@ -1,7 +1,7 @@
 // Output names, checked before any window opens.
-#include "app/output_name.h"
+#include "output/output_name.h"
 
-#include "render/expect.h"
+#include "output/expect.h"
 #include "util/text.h"
 
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // The capture framebuffer and its ring of pixel-pack buffers.
-#include "render/frame_capture.h"
+#include "output/frame_capture.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Recording, verdict and progress around the frame loop.
-#include "app/recording.h"
+#include "output/recording.h"
 
-#include "app/output_name.h"
 #include "app/progress.h"
+#include "output/output_name.h"
 
 #include <algorithm>
 #include <iostream>

@@ -1,5 +1,5 @@
 // The decoding child and the memory it shares with the program.
-#include "render/decode_apart.h"
+#include "inputs/decode_apart.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -4,10 +4,10 @@
 #pragma once
 
 #include "app/options.h"
-#include "render/expect.h"
-#include "render/frame_capture.h"
+#include "output/expect.h"
+#include "output/frame_capture.h"
+#include "output/recorder.h"
 #include "render/passes.h"
-#include "render/recorder.h"
 
 #include <memory>
 #include <vector>

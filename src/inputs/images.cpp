@@ -1,7 +1,7 @@
 // Reading the set's images into textures and pointing its samplers at them.
-#include "render/images.h"
+#include "inputs/images.h"
 
-#include "render/image_files.h"
+#include "inputs/image_files.h"
 #include "render/passes.h"
 #include "util/text.h"
 

@@ -1,7 +1,7 @@
 // Header check and decoding with stb_image.
-#include "render/image_files.h"
+#include "inputs/image_files.h"
 
-#include "render/decode_apart.h"
+#include "inputs/decode_apart.h"
 
 #include <stb_image.h>
 

@@ -1,7 +1,7 @@
 // Reference pictures: reading, comparing and the picture of the differences.
-#include "render/expect.h"
+#include "output/expect.h"
 
-#include "render/picture.h"
+#include "output/picture.h"
 #include "util/text.h"
 
 #include <stb_image.h>

@@ -1,5 +1,5 @@
 // Read-back and PNG writing.
-#include "render/picture.h"
+#include "output/picture.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>

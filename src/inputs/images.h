@@ -2,7 +2,7 @@
 // after the four channel units, read at each build of the set.
 #pragma once
 
-#include "shader/samplers.h"
+#include "inputs/samplers.h"
 #include "shader/shader_files.h"
 
 #include <glad/gl.h>

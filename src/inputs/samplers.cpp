@@ -1,5 +1,5 @@
 // The binding rule from sampler names to image files and sampling choices.
-#include "shader/samplers.h"
+#include "inputs/samplers.h"
 
 #include "shader/shader_files.h"
 
