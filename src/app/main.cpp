@@ -3,7 +3,9 @@
 #include "app/frame_loop.h"
 #include "app/input.h"
 #include "app/install_paths.h"
+#include "app/interrupt.h"
 #include "app/new_set.h"
+#include "app/no_window.h"
 #include "app/options.h"
 #include "render/passes.h"
 #include "shader/programs.h"
@@ -25,6 +27,8 @@ int main(int argc, char **argv) {
         return parsed.status;
     if (!options.newSet.empty())
         return writeNewSet(options.newSet, std::cout, std::cerr);
+    if (!options.record.empty())
+        catchInterrupts();
 
     std::error_code cwdError;
     const std::filesystem::path workingDirectory = std::filesystem::current_path(cwdError);
@@ -46,6 +50,7 @@ int main(int argc, char **argv) {
     }
 
     // A failed init shows up as a failed window creation.
+    rememberWindowSystemErrors();
     glfwInit();
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
@@ -54,6 +59,7 @@ int main(int argc, char **argv) {
         glfwCreateWindow(options.width, options.height, "Quorlin", nullptr, nullptr);
     if (window == nullptr) {
         std::cout << "Failed to create GLFW window" << std::endl;
+        explainNoWindow();
         glfwTerminate();
         return -1;
     }

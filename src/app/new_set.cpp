@@ -2,6 +2,7 @@
 #include "app/new_set.h"
 
 #include "app/options.h"
+#include "util/program_path.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -62,6 +63,17 @@ void writeFile(const fs::path &path, const ShippedFile &file, Made &made) {
                       "': " + std::strerror(written ? errno : writeErrno)};
 }
 
+// What a person types to run this program: its name when the shell finds this
+// program by it, else the program's path.
+std::string commandName() {
+    const std::string running = runningProgram();
+    const std::string found = findProgram("quorlin");
+    std::error_code error;
+    if (running.empty() || (!found.empty() && fs::equivalent(found, running, error)))
+        return "quorlin";
+    return shellQuoted(running);
+}
+
 } // namespace
 
 int writeNewSet(const std::string &dir, std::ostream &out, std::ostream &err) {
@@ -86,7 +98,7 @@ int writeNewSet(const std::string &dir, std::ostream &out, std::ostream &err) {
     }
     made.paths.clear();
     const std::string quoted = shellQuoted(dir);
-    out << "Created " << quoted << "; run: quorlin --watch " << quoted << std::endl;
+    out << "Created " << quoted << "; run: " << commandName() << " --watch " << quoted << std::endl;
     return 0;
 }
 

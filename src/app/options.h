@@ -11,8 +11,9 @@ struct Options {
     std::string shaderDir; // empty: the Shaders directory beside the working directory
     int width = 800;
     int height = 600;
-    int frames = 0;     // 0: run until the window is closed
-    std::string output; // empty: no picture at the end
+    bool sizeGiven = false; // --size was on the command line
+    int frames = 0;         // 0: run until the window is closed
+    std::string output;     // empty: no picture at the end
     bool fixedClock = false;
     double startTime = 0.0;
     double rate = 60.0;
@@ -30,6 +31,9 @@ struct Options {
     std::string expect; // a reference PNG to compare the last frame with
     int tolerance = 2;
 };
+
+// The largest side of the render size.
+constexpr int kMaxRenderSide = 8192;
 
 // The status of a command that cannot be run as given.
 constexpr int kUsageStatus = 2;

@@ -4,6 +4,7 @@
 
 #include "shader/compose.h"
 #include "shader/error_lines.h"
+#include "shader/shader_files.h"
 
 #include <glad/gl.h>
 #include <glm/vec2.hpp>
@@ -68,6 +69,9 @@ class Shader {
             fragmentOrigin = stageOrigin(commonPath, common, fragmentPath, fragmentFile);
         } catch (const std::ios_base::failure &e) {
             std::cout << "ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: " << e.what() << std::endl;
+            // The stream's reason names no file.
+            if (standardOutputIsTerminal())
+                std::cout << reading << ": " << unreadableReason(reading) << std::endl;
             failure = {"Cannot read " + std::filesystem::path(reading).filename().string()};
         }
 

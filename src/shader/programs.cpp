@@ -138,6 +138,16 @@ void buildBufferPasses(Programs &programs, const ShaderFiles &files, unsigned im
     resolveBuffers(programs, files, false);
 }
 
+bool setBuilt(const Programs &programs, int view) {
+    // A pass that is read but did not build is the one read and not active.
+    unsigned read = targetChannels(programs, programs.imageInputs);
+    for (int x = 0; x < kBufferPasses; ++x)
+        if (programs.active & passBit(x))
+            read |= targetChannels(programs, programs.buffers[x].inputs);
+    return programs.image.linked() && (view == 0 || programs.viewer.linked()) &&
+           (read & ~programs.active) == 0;
+}
+
 bool reloadPrograms(Programs &programs, const ShaderFiles &files, unsigned imageChannels) {
     programs.imageChannels = imageChannels;
     programs.failure.clear();

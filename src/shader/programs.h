@@ -60,6 +60,10 @@ inline unsigned targetChannels(const Programs &programs, const ProgramInputs &in
 // replaces channel n). A buffer file is read only when its pass is needed.
 void buildBufferPasses(Programs &programs, const ShaderFiles &files, unsigned imageChannels);
 
+// Whether every program the window's picture comes from linked: the image,
+// the viewer when view shows a target (1 to 4), and each buffer pass read.
+bool setBuilt(const Programs &programs, int view);
+
 // Reads and builds every program again; each is replaced only by one that
 // links. Returns whether the image program was replaced. May change the
 // current program.

@@ -2,7 +2,7 @@
 on the window after a failed reload."""
 import os, pty, re, subprocess
 
-from harness import QUORLIN, SHIPPED, Case, Window, png, write
+from harness import BANNER, DIRECTORY, FIFO, QUORLIN, SHADERS, SHIPPED, Case, Window, png, start_server, write
 from test_pictures import reports
 
 FIXED = "in vec2 TexCoord;\nvoid main() { FragColor = vec4(0.0, 0.5, 1.0, 1.0); }\n"
@@ -23,7 +23,12 @@ LOCATED = [
     ("the vertex file's line", {"VertexShader.vs": SHIPPED["VertexShader.vs"].replace("aTexCoord;\n", "x;\n", 1)},
      ["D/VertexShader.vs:13:13: error: `aTexCoord' undeclared"]),
     ("nothing past a #line directive", {"Image.frag": "#line 3\n" + BROKEN}, []),
+    ("a missing file is named", {"VertexShader.vs": None}, ["D/VertexShader.vs: No such file or directory"]),
+    ("a directory", {"Image.frag": DIRECTORY}, ["D/Image.frag: Is a directory"]),
+    ("a pipe", {"Image.frag": FIFO}, ["D/Image.frag: Not a regular file"]),
 ]
+NOT_SAVED = "Not saved: the shaders did not build\n"
+
 
 
 def in_terminal(*args, **options):
@@ -51,7 +56,10 @@ class Errors(Case):
                 shown, piped = in_terminal(*args, env=env), self.run_quorlin(*args, display=self.display).stdout
                 self.assertEqual([line.replace(shaders, "D") for line in shown.split("\n") if line.startswith(shaders)],
                                  located)
-                reports(piped)  # today's reports and nothing else
+                if "ERROR::SHADER::FILE" in shown:  # the file right after the line that does not name it
+                    self.assertRegex(shown, r"ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: .*\n%s/" % re.escape(shaders))
+                self.assertTrue(piped.endswith(NOT_SAVED))
+                reports(piped[:-len(NOT_SAVED)])  # today's reports and nothing else
                 self.assertEqual(re.sub(r"(?m)^%s.*\n" % re.escape(shaders), "", shown), piped)
 
     def band(self, window):
@@ -89,3 +97,14 @@ class Errors(Case):
                 window = Window(self, self.display, *args, cwd=os.path.join(root, "build"), terminal=True)
                 window.passes()
                 self.assertEqual(self.band(window), band)
+                self.assertEqual(window.output()[-37:], "Press space to start, Escape to quit\n")  # after the logs
+
+    def test_no_window_says_why_on_a_terminal(self):
+        for server, why in [(None, "DISPLAY is not set: there is no display to open a window on"),
+                            ("-extension", "The window system said: GLX: GLX extension not found")]:
+            with self.subTest(why):
+                env = {key: value for key, value in os.environ.items() if key != "DISPLAY"}
+                if server:
+                    env["DISPLAY"] = start_server(self.addCleanup, server, "GLX")
+                self.assertEqual(in_terminal(SHADERS, env=env), BANNER + "Failed to create GLFW window\n" + why +
+                                 "\n--output renders without a window, such as: quorlin --output picture.png\n")

@@ -2,7 +2,7 @@
 --new (a first set of one's own, refused or undone without leaving anything)."""
 import os, pathlib, re, resource, signal, time
 
-from harness import SHIPPED, Case, Window, png
+from harness import QUORLIN, SHIPPED, Case, Window, png
 from Xlib import X
 
 SOLID = "void main() { FragColor = vec4(%s, 1.0); }\n"
@@ -79,10 +79,12 @@ class Pacing(Case):
 class NewSet(Case):
 
     def test_new_writes_the_shipped_set_or_nothing(self):
-        quoted = "'it'\\''s empty'"
+        quoted, on_path = "'it'\\''s empty'", self.project()  # the second: a quorlin on PATH that is this one
+        os.symlink(QUORLIN, os.path.join(on_path, "quorlin"))
         for dir, made, status, stdout, stderr, options in [
-                ("a/new/set", None, 0, "Created a/new/set; run: quorlin --watch a/new/set\n", "", {}),
-                ("it's empty", [], 0, "Created %s; run: quorlin --watch %s\n" % (quoted, quoted), "", {}),
+                ("a/new/set", None, 0, "Created a/new/set; run: %s --watch a/new/set\n" % QUORLIN, "", {}),
+                ("it's empty", [], 0, "Created %s; run: quorlin --watch %s\n" % (quoted, quoted), "",
+                 {"env": {"PATH": on_path}}),
                 ("hidden", [".keep"], 2, "", "quorlin: --new: 'hidden' is not empty\n", {}),
                 ("full/a/b", None, 1, "", "quorlin: cannot write 'full/a/b/Image.frag': File too large\n",
                  {"preexec_fn": small_files_only})]:

@@ -54,7 +54,7 @@ class Plain(Case):
             # The driver stays mapped at exit; rendering in the calling thread spares memcheck llvmpipe's workers.
             env={"LD_PRELOAD": os.environ["QUORLIN_KEEP_MODULES"], "LP_NUM_THREADS": "0"})
         self.assertIn("ERROR SUMMARY: 0 errors", result.stderr)
-        self.assertEqual((result.returncode, result.stdout), (0, BANNER))
+        self.assertEqual((result.returncode, result.stdout), (0, BANNER + "Saved %s/out.png (64x48)\n" % root))
 
     def test_run_script_without_a_display_saves_a_picture(self):
         picture = os.path.join(self.project(), "quorlin.png")
@@ -74,7 +74,7 @@ class Plain(Case):
         with tempfile.TemporaryDirectory() as elsewhere:
             result = self.run_quorlin(os.path.join(examples, "bloom"), "--size", "64x48", "--time", "2", "--output",
                                       "bloom.png", binary=binary, cwd=elsewhere, display=self.display)
-            self.assertEqual((result.returncode, result.stdout), (0, BANNER))
+            self.assertEqual((result.returncode, result.stdout), (0, BANNER + "Saved bloom.png (64x48)\n"))
             self.assertNotEqual(png(os.path.join(elsewhere, "bloom.png"))[0].getextrema()[:3], ((0, 0),) * 3)
         page = subprocess.run(["man", "-l", os.path.join(prefix, "share", "man", "man1", "quorlin.1")],
                               capture_output=True, text=True, check=True, env=dict(os.environ, MANWIDTH="100")).stdout
