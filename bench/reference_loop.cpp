@@ -120,7 +120,7 @@ int main(int argc, char **argv) {
         buffers.push_back(makePass(files, files.buffers[x]));
     const Quad imageQuad = createImageQuad();
     const Quad viewerQuad = createViewerQuad();
-    RenderTargets targets = createRenderTargets(kWidth, kHeight);
+    RenderTargets targets = createRenderTargets(kWidth, kHeight, false);
     for (std::size_t x = 0; x < buffers.size(); ++x)
         clearOnFirstUse(targets[x]);
 

@@ -4,6 +4,7 @@
 #include "app/input.h"
 #include "app/install_paths.h"
 #include "app/interrupt.h"
+#include "app/memory_check.h"
 #include "app/new_set.h"
 #include "app/no_window.h"
 #include "app/options.h"
@@ -76,9 +77,17 @@ int main(int argc, char **argv) {
     const ShaderFiles files = shaderFilesIn(shaderDir);
     Scene scene{buildPrograms(files), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
-                createViewerQuad(), createRenderTargets(options.width, options.height),
+                createViewerQuad(),
+                createRenderTargets(options.width, options.height, options.sizeGiven),
                 glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}, 0, 0}};
     buildBufferPasses(scene.programs, files, imageChannels(scene.images));
+    // A large size is weighed before any target takes memory.
+    const std::string memory = options.sizeGiven ? memoryProblem(scene.programs, options) : "";
+    if (!memory.empty()) {
+        std::cerr << "quorlin: " << memory << std::endl;
+        glfwTerminate();
+        return kUsageStatus;
+    }
     prepareTargets(scene, options.view);
     bindImages(scene);
     rememberFramebufferSize(window);

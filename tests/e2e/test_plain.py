@@ -1,10 +1,10 @@
 """For the ordinary build only: the GL calls of a short run against a golden file
 (QUORLIN_UPDATE_GOLDEN=1 rewrites it), valgrind, scripts/run.sh with no display, and
 an install with its manual page (which the sanitizer build does not make)."""
-import os, pathlib, re, subprocess, tempfile
+import os, pathlib, re, resource, subprocess, tempfile
 
 from harness import BANNER, SHADERS, Case, png, start_server
-from test_pictures import image
+from test_pictures import SUM, image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # The window system's calls, the building of programs (whose reports and sources are
@@ -30,18 +30,36 @@ def squeeze(lines):
 
 class Plain(Case):
 
-    def test_gl_calls_of_a_short_run(self):
+    def gl_calls(self, *args, display=None):
         trace = os.path.join(self.project(), "run.trace")
-        self.run_quorlin("--frames", "2", "--time", "0", SHADERS, prefix=["apitrace", "trace", "-o", trace],
-                         display=start_server(self.addCleanup))  # a new server: the pointer where it starts
+        self.run_quorlin(*args, prefix=["apitrace", "trace", "-o", trace], display=display or self.display)
         dump = subprocess.run(["apitrace", "dump", "--color=never", "--call-nos=no", "--arg-names=no", "--multiline=no",
                                trace], capture_output=True, text=True, check=True).stdout
         # From the first program on: what comes before is GLFW's.
-        calls = [call for call in dump[dump.index("\nglCreateShader"):].strip().split("\n") if not SKIPPED.search(call)]
+        return [call for call in dump[dump.index("\nglCreateShader"):].strip().split("\n") if not SKIPPED.search(call)]
+
+    def test_gl_calls_of_a_short_run(self):
+        # A new server: the pointer where it starts.
+        calls = self.gl_calls("--frames", "2", "--time", "0", SHADERS, display=start_server(self.addCleanup))
         golden, actual = pathlib.Path(HERE, "..", "golden", "default-run.txt"), "\n".join(squeeze(calls)) + "\n"
         if os.environ.get("QUORLIN_UPDATE_GOLDEN"):
             golden.write_text(actual)
         self.assertEqual(actual, golden.read_text())
+
+    def test_a_size_makes_only_the_targets_in_use_and_refuses_what_cannot_fit(self):
+        shaders = os.path.join(self.project(**{"Image.frag": image("t(iChannel1)"), "BufferB.fs": image("vec4(1)")}),
+                               "Shaders")
+        for args, made in [([SHADERS], 4), (["--size", "64x48", SHADERS], 0), (["--size", "64x48", shaders], 1)]:
+            with self.subTest(args=args):
+                calls = self.gl_calls("--frames", "1", *args)
+                self.assertEqual(sum(call.startswith("glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F") for call in calls), made)
+        feedback = {"Buffer%s.fs" % x: image("t(iChannel0) + t(iChannel1) + t(iChannel2) + t(iChannel3)") for x in "ABCD"}
+        result = self.run_quorlin("--size", "8192x8192", self.project(**feedback, **{"Image.frag": SUM}) + "/Shaders",
+                                  display=self.display, preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS, (
+                                      4 << 30, resource.RLIM_INFINITY)))
+        self.assertEqual((result.returncode, result.stdout), (2, BANNER))
+        self.assertRegex(result.stderr, r"^quorlin: --size 8192x8192: this set needs about 12\.2 GiB, more than the "
+                                        r"[\d.]+ GiB (this process may address \(ulimit -v\)|that the software .*)\n$")
 
     def test_valgrind_finds_no_memory_errors(self):
         root = self.project(**{"Image.frag": image("t(iChannel1)"), "BufferA.fs": image("t(iChannel0) + vec4(0.1)"),
