@@ -3,6 +3,8 @@
 an install with its manual page (which the sanitizer build does not make)."""
 import os, pathlib, re, resource, subprocess, tempfile
 
+from PIL import Image, ImageChops
+
 from harness import BANNER, SHADERS, Case, png, start_server
 from test_pictures import SUM, image
 
@@ -74,14 +76,16 @@ class Plain(Case):
         self.assertIn("ERROR SUMMARY: 0 errors", result.stderr)
         self.assertEqual((result.returncode, result.stdout), (0, BANNER + "Saved %s/out.png (64x48)\n" % root))
 
-    def test_run_script_without_a_display_saves_a_picture(self):
+    def test_run_script_without_a_display_saves_the_readme_picture(self):
         picture = os.path.join(self.project(), "quorlin.png")
         result = subprocess.run([os.path.join(HERE, "..", "..", "scripts", "run.sh")], capture_output=True, text=True,
                                 env={**{k: v for k, v in os.environ.items() if k != "DISPLAY"},
-                                     "QUORLIN_PICTURE": picture, "QUORLIN_FRAMES": "2"}, timeout=600)
-        self.assertEqual((result.returncode, result.stdout[-len(picture) - 7:]), (0, "Saved %s\n" % picture))
-        self.assertEqual(png(picture)[0].size, (800, 600))
-        self.assertNotEqual(png(picture)[0].getextrema()[:3], ((0, 0),) * 3, "a black picture")
+                                     "QUORLIN_PICTURE": picture}, timeout=600)
+        self.assertEqual((result.returncode, result.stdout[-len(picture) - 17:]), (0, "Saved %s (800x600)\n" % picture))
+        # llvmpipe's code follows the processor's vector units: a level or two here and there, not another picture.
+        documented = Image.open(os.path.join(HERE, "..", "..", "docs", "default-shader.png")).convert("RGB")
+        off = ImageChops.difference(png(picture)[0].convert("RGB"), documented).convert("L").histogram()[16:]
+        self.assertLess(sum(off), 800 * 600 // 1000, "more than one pixel in a thousand differs by 16 levels")
 
     def test_an_install_needs_nothing_from_the_checkout(self):
         prefix = os.path.join(self.project(), "prefix with space")
