@@ -100,5 +100,6 @@ class Plain(Case):
             self.assertNotEqual(png(os.path.join(elsewhere, "bloom.png"))[0].getextrema()[:3], ((0, 0),) * 3)
         page = subprocess.run(["man", "-l", os.path.join(prefix, "share", "man", "man1", "quorlin.1")],
                               capture_output=True, text=True, check=True, env=dict(os.environ, MANWIDTH="100")).stdout
-        for heading in ("quorlin - fill a window with a fragment shader you write", "--max-fps", "SHADER FILES", "KEYS"):
+        for heading in ("quorlin - fill a window with a fragment shader you write", "--max-fps N", "SHADER FILES", "KEYS",
+                        "iChannelResolution", "EXIT STATUS", "ENVIRONMENT", "EXAMPLES", "FILES"):
             self.assertIn(heading, page)
