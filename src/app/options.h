@@ -11,7 +11,7 @@ struct Options {
     std::string shaderDir; // empty: the Shaders directory beside the working directory
     int width = 800;
     int height = 600;
-    bool sizeGiven = false; // --size was on the command line
+    bool sizeGiven = false; // chosen: by --size, or by the reference of --expect
     int frames = 0;         // 0: run until the window is closed
     std::string output;     // empty: no picture at the end
     bool fixedClock = false;

@@ -108,6 +108,7 @@ std::string applyRecordingRules(Options &options, bool rateGiven) {
                        std::to_string(kMaxRenderSide) + " the program renders";
             options.width = reference.width;
             options.height = reference.height;
+            options.sizeGiven = true;
         }
     }
     const bool records = name.kind == OutputKind::kVideo || name.kind == OutputKind::kSequence;
