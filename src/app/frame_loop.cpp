@@ -52,13 +52,13 @@ void showFailure(LoopState &state, const std::vector<std::string> &failure) {
 
 void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir,
             LoopState &state) {
-    if (reloadPrograms(scene.programs, files, imageChannels(scene.images))) {
+    if (reloadPrograms(scene.programs, files, scene.inputs.wiring)) {
         scene.programs.image.use();
         setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;
     }
     prepareTargets(scene, state.view);
-    bindImages(scene);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
     showFailure(state, scene.programs.failure);
 }
 
@@ -150,7 +150,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         const std::string error = watcher.open(shaderDir);
         if (!error.empty())
             std::cout << "Cannot watch " << shaderDir << ": " << error << std::endl;
-        watcher.watchAlso(scene.images.watchedFiles);
+        watcher.watchAlso(scene.inputs.plan.watched);
         showFailure(state, scene.programs.failure);
     }
 
@@ -182,6 +182,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                 frame == 0 ? 0.0f : time - previous,
                 frameDate(scene.programs.readsDate, options.fixedClock, time)};
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
+            updateInputs(scene.inputs.plan, uniforms);
             const bool passesRan = renderBufferPasses(scene, uniforms);
             recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
                                 state.rendered);

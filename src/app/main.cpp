@@ -32,8 +32,8 @@ int main(int argc, char **argv) {
                                       ? defaultShaderDir(shaderRootOf(workingDirectory))
                                       : options.shaderDir;
     // Bad usage that needs the shader directory, still before any output.
-    const ImageChoices choices{options.textures, options.samplers, shaderDir};
-    const std::string choiceProblem = channelSamplerProblem(choices);
+    const Wiring wiring{{options.textures, options.samplers, shaderDir}};
+    const std::string choiceProblem = channelSamplerProblem(wiring.choices);
     if (!choiceProblem.empty())
         return refuseUsage(choiceProblem, std::cerr).status;
 
@@ -71,10 +71,10 @@ int main(int argc, char **argv) {
     Scene scene{buildPrograms(files), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
-                glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}, 0, 0}};
-    buildBufferPasses(scene.programs, files, imageChannels(scene.images));
+                glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0}};
+    buildBufferPasses(scene.programs, files, scene.inputs.wiring);
     prepareTargets(scene, options.view);
-    bindImages(scene);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
     rememberFramebufferSize(window);
 
     scene.programs.image.use();
@@ -82,7 +82,7 @@ int main(int argc, char **argv) {
 
     const int status = runFrameLoop(window, scene, shaderDir, files, options);
 
-    deleteImages(scene.images);
+    releasePlan(scene.inputs.plan);
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);
     deleteRenderTargets(scene.targets);

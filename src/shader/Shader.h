@@ -91,7 +91,7 @@ class Shader {
         glDeleteShader(fragment);
     }
 
-    void use() { glUseProgram(programId); }
+    void use() const { glUseProgram(programId); }
 
     // For reload, which replaces a program only by one that links; start-up
     // keeps whatever it built.
@@ -102,9 +102,6 @@ class Shader {
     }
     // Only a replaced or unused program is released; the rest go with the context.
     void release() { glDeleteProgram(programId); }
-    // Whether the linked program reads the uniform: a declared one that the
-    // compiler removed has no location either.
-    bool hasUniform(const char *name) const { return glGetUniformLocation(programId, name) != -1; }
 
     // Setters apply to the current program; callers use() first. Locations are
     // looked up on every set so a program never holds stale ones.

@@ -5,6 +5,8 @@ namespace {
 
 using Failure = std::vector<std::string>;
 
+constexpr GLsizei kNameSize = 256;
+
 // A declared type comes from the listing of active uniforms that also finds a
 // program's samplers, so a link asks nothing more of GL for it; GL_NONE when
 // the program does not use the uniform.
@@ -15,28 +17,20 @@ GLenum typeOf(const std::vector<ActiveUniform> &uniforms, const char *name) {
     return GL_NONE;
 }
 
+// Sampler values live in the program and are set by the inputs' plan, once
+// per build, not per frame.
 ProgramInputs inspect(const Shader &shader) {
     ProgramInputs inputs;
-    for (int n = 0; n < kBufferPasses; ++n)
-        if (shader.hasUniform(channelName(n).c_str()))
-            inputs.channels |= passBit(n);
-    inputs.frame = shader.hasUniform("iFrame");
-    inputs.timeDelta = shader.hasUniform("iTimeDelta");
     inputs.uniforms = activeUniforms(shader.programId);
+    for (const ActiveUniform &u : inputs.uniforms) {
+        const int n = channelOf(u.name);
+        if (n >= 0 && isSamplerType(u.type))
+            inputs.channels |= passBit(n);
+    }
+    inputs.frame = typeOf(inputs.uniforms, "iFrame") != GL_NONE;
+    inputs.timeDelta = typeOf(inputs.uniforms, "iTimeDelta") != GL_NONE;
     inputs.resolution3 = typeOf(inputs.uniforms, "iResolution") == GL_FLOAT_VEC3;
     inputs.date = typeOf(inputs.uniforms, "iDate") == GL_FLOAT_VEC4;
-    return inputs;
-}
-
-// Sampler values live in the program, so they are set once per link, not per
-// frame: channel n reads texture unit n.
-ProgramInputs prepare(Shader &shader) {
-    ProgramInputs inputs = inspect(shader);
-    if (inputs.channels != 0)
-        shader.use();
-    for (int n = 0; n < kBufferPasses; ++n)
-        if (inputs.channels & passBit(n))
-            shader.setSampler(channelName(n), static_cast<unsigned>(n));
     return inputs;
 }
 
@@ -82,14 +76,17 @@ void rebuildBuffer(Programs &programs, BufferPass &pass, const ShaderFiles &file
     if (pass.shader)
         pass.shader->release();
     pass.shader = candidate;
-    pass.inputs = prepare(candidate);
+    pass.inputs = inspect(candidate);
 }
 
 // Builds the needed passes, in the order A to D within each round, until no
 // new pass is needed; rebuild also builds again those that already have a
 // program. Passes no longer needed give their programs back.
-void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) {
-    unsigned needed = targetChannels(programs, programs.imageInputs);
+void resolveBuffers(Programs &programs, const ShaderFiles &files, const Wiring &wiring,
+                    bool rebuild) {
+    ProgramInputs &image = programs.imageInputs;
+    image.reads = buffersRead(wiring, kImageProgram, image.channels);
+    unsigned needed = image.reads;
     unsigned visited = 0;
     for (bool grew = true; grew;) {
         grew = false;
@@ -101,13 +98,14 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
             if (rebuild || !pass.shader)
                 rebuildBuffer(programs, pass, files, files.buffers[x]);
             if (pass.shader) {
-                needed |= targetChannels(programs, pass.inputs);
+                pass.inputs.reads = buffersRead(wiring, x, pass.inputs.channels);
+                needed |= pass.inputs.reads;
                 grew = true;
             }
         }
     }
     programs.active = 0;
-    programs.readsDate = programs.imageInputs.date;
+    programs.readsDate = image.date;
     for (int x = 0; x < kBufferPasses; ++x) {
         BufferPass &pass = programs.buffers[x];
         if (!pass.shader)
@@ -124,28 +122,58 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
 
 } // namespace
 
+std::vector<ActiveUniform> activeUniforms(GLuint program) {
+    GLint count = 0;
+    glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
+    std::vector<ActiveUniform> found;
+    for (GLint i = 0; i < count; ++i) {
+        GLchar name[kNameSize] = {};
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveUniform(program, static_cast<GLuint>(i), kNameSize, nullptr, &size, &type, name);
+        std::string text = name;
+        const std::size_t bracket = text.find('[');
+        if (bracket != std::string::npos)
+            text.resize(bracket);
+        found.push_back({text, type, size});
+    }
+    return found;
+}
+
+bool isSamplerType(GLenum type) {
+    return type == GL_SAMPLER_2D || type == GL_SAMPLER_CUBE;
+}
+
 Programs buildPrograms(const ShaderFiles &files) {
     Failure failure;
     const Shader image = build(failure, files, files.image);
     const Shader viewer = buildViewer(failure, files);
-    Programs programs{image, viewer, {}, {}, 0, 0, false, std::move(failure)};
-    programs.imageInputs = prepare(programs.image);
+    Programs programs{image, viewer, {}, {}, 0, false, std::move(failure)};
+    programs.imageInputs = inspect(programs.image);
     return programs;
 }
 
-void buildBufferPasses(Programs &programs, const ShaderFiles &files, unsigned imageChannels) {
-    programs.imageChannels = imageChannels;
-    resolveBuffers(programs, files, false);
+void buildBufferPasses(Programs &programs, const ShaderFiles &files, const Wiring &wiring) {
+    resolveBuffers(programs, files, wiring, false);
 }
 
-bool reloadPrograms(Programs &programs, const ShaderFiles &files, unsigned imageChannels) {
-    programs.imageChannels = imageChannels;
+bool reloadPrograms(Programs &programs, const ShaderFiles &files, const Wiring &wiring) {
     programs.failure.clear();
     const bool imageReplaced =
         replaceIfLinked(programs.image, build(programs.failure, files, files.image));
     if (imageReplaced)
-        programs.imageInputs = prepare(programs.image);
+        programs.imageInputs = inspect(programs.image);
     replaceIfLinked(programs.viewer, buildViewer(programs.failure, files));
-    resolveBuffers(programs, files, true);
+    resolveBuffers(programs, files, wiring, true);
     return imageReplaced;
+}
+
+const Shader *runningProgram(const Programs &programs, int p) {
+    if (p == kImageProgram)
+        return &programs.image;
+    return (programs.active & passBit(p)) ? &*programs.buffers[p].shader : nullptr;
+}
+
+const ProgramInputs &programInputs(const Programs &programs, int p) {
+    return p == kImageProgram ? programs.imageInputs : programs.buffers[p].inputs;
 }

@@ -11,7 +11,18 @@ const char *const kNames[] = {
     "BufferD.fs",      "TextureViewer.fs.frag",
     "common.incl",
 };
+constexpr int kFirstBufferName = 3;
+const char *const kProgramNames[kSamplingPrograms] = {"BufferA", "BufferB", "BufferC", "BufferD",
+                                                      "Image"};
 } // namespace
+
+const char *programName(int program) {
+    return kProgramNames[program];
+}
+
+const char *bufferFileName(int x) {
+    return kNames[kFirstBufferName + x];
+}
 
 std::string shaderRootOf(const std::filesystem::path &workingDirectory) {
     return workingDirectory.parent_path().native();
@@ -24,9 +35,13 @@ std::string defaultShaderDir(const std::string &shaderRoot) {
 ShaderFiles shaderFilesIn(const std::string &dir) {
     const std::string d = dir + "/";
     return ShaderFiles{
-        d + kNames[0], d + kNames[1],
-        d + kNames[2], {d + kNames[3], d + kNames[4], d + kNames[5], d + kNames[6]},
-        d + kNames[7], d + kNames[8],
+        d + kNames[0],
+        d + kNames[1],
+        d + kNames[2],
+        {d + bufferFileName(0), d + bufferFileName(1), d + bufferFileName(2),
+         d + bufferFileName(3)},
+        d + kNames[7],
+        d + kNames[8],
     };
 }
 

@@ -232,7 +232,7 @@ TEST(Images, ADecoderThatDiesCostsOnlyTheImage) {
         std::ifstream in(file, std::ios::binary);
         const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};
         DecodedImage image;
-        const std::string reason = decodeApart(bytes.data(), bytes.size(), kMaxSide, image);
+        const std::string reason = decodeApart(bytes.data(), bytes.size(), kMaxSide, true, image);
         EXPECT_EQ(reason.empty(), image.pixels != nullptr) << file << ": " << reason;
     }
 }

@@ -1,0 +1,55 @@
+// The binding rules from channels and sampler names to sources.
+#include "inputs/wiring.h"
+
+#include "shader/shader_files.h"
+
+namespace {
+
+Wire imageWire(const Wiring &wiring, const std::string &name, const std::string &path) {
+    Wire wire;
+    wire.source.kind = SourceKind::kImage;
+    wire.source.path = path;
+    if (const SamplerSettings *chosen = samplerChoice(wiring.choices, name))
+        wire.sampling = *chosen;
+    return wire;
+}
+
+} // namespace
+
+Wire channelWire(const Wiring &wiring, int, int channel) {
+    const std::string &name = channelName(channel);
+    const std::string path = boundFile(wiring.choices, name);
+    if (!path.empty())
+        return imageWire(wiring, name, path);
+    Wire wire;
+    wire.source.kind = SourceKind::kTarget;
+    wire.source.buffer = channel;
+    wire.sampling = kTargetSampling;
+    if (const SamplerSettings *chosen = samplerChoice(wiring.choices, name)) {
+        wire.sampling.wrap = chosen->wrap;
+        if (chosen->filterGiven)
+            wire.sampling.filter = chosen->filter;
+    }
+    return wire;
+}
+
+Wire namedWire(const Wiring &wiring, const std::string &name) {
+    const std::string path = boundFile(wiring.choices, name);
+    if (!path.empty())
+        return imageWire(wiring, name, path);
+    Wire wire;
+    wire.noImage = true;
+    return wire;
+}
+
+unsigned buffersRead(const Wiring &wiring, int program, unsigned channels) {
+    unsigned read = 0;
+    for (int n = 0; n < kShaderChannels; ++n) {
+        if (!(channels & passBit(n)))
+            continue;
+        const Wire wire = channelWire(wiring, program, n);
+        if (wire.source.kind == SourceKind::kTarget)
+            read |= passBit(wire.source.buffer);
+    }
+    return read;
+}
