@@ -50,16 +50,22 @@ void showFailure(LoopState &state, const std::vector<std::string> &failure) {
         state.bandChanged = true;
 }
 
-void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir,
-            LoopState &state) {
-    if (reloadPrograms(scene.programs, files, scene.inputs.wiring)) {
+// A set file that does not read keeps the wiring it replaces.
+void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir, LoopState &state,
+            ShaderWatcher &watcher) {
+    const std::string setProblem = readSetFile(shaderDir, scene.inputs.wiring.set);
+    if (!setProblem.empty())
+        std::cout << "quorlin: " << setProblem << std::endl;
+    if (reloadPrograms(scene.programs, files, scene.inputs.wiring, state.view)) {
         scene.programs.image.use();
         setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;
     }
     prepareTargets(scene, state.view);
     buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
-    showFailure(state, scene.programs.failure);
+    watcher.watchAlso(scene.inputs.plan.watched);
+    showFailure(state, setProblem.empty() ? scene.programs.failure
+                                          : std::vector<std::string>{"quorlin: " + setProblem});
 }
 
 // The back buffer's content after a swap is not defined; while paused the
@@ -111,16 +117,26 @@ void drawBand(Scene &scene, LoopState &state, bool drawnThisPass) {
         drawErrorBand(state.band, framebufferSize());
 }
 
+// A view shows a target whose pass then runs, and so do the passes it reads.
+void changeView(Scene &scene, const ShaderFiles &files, LoopState &state, int view,
+                ShaderWatcher &watcher) {
+    state.view = view;
+    const unsigned running = scene.programs.active;
+    buildBufferPasses(scene.programs, files, scene.inputs.wiring, view);
+    prepareTargets(scene, view);
+    if (scene.programs.active == running)
+        return;
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, false);
+    watcher.watchAlso(scene.inputs.plan.watched);
+}
+
 void handleCommands(unsigned pressed, LoopState &state, Scene &scene, const ShaderFiles &files,
-                    const std::string &shaderDir) {
+                    const std::string &shaderDir, ShaderWatcher &watcher) {
     if (pressed & (1u << kReloadKey))
-        reload(scene, files, shaderDir, state);
-    for (int view = 0; view <= kBufferPasses; ++view) {
-        if (pressed & (1u << (kView0Key + view))) {
-            state.view = view;
-            prepareTargets(scene, view);
-        }
-    }
+        reload(scene, files, shaderDir, state, watcher);
+    for (int view = 0; view <= kBufferPasses; ++view)
+        if (pressed & (1u << (kView0Key + view)))
+            changeView(scene, files, state, view, watcher);
 }
 
 } // namespace
@@ -159,9 +175,9 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         processInput(window, state.mouse, &state.running, &state.spaceHeld);
         const unsigned pressed = pollCommandKeys(window, state.latches);
         if (pressed != 0)
-            handleCommands(pressed, state, scene, files, shaderDir);
+            handleCommands(pressed, state, scene, files, shaderDir, watcher);
         if (options.watch && watcher.changed(now))
-            reload(scene, files, shaderDir, state);
+            reload(scene, files, shaderDir, state, watcher);
 
         if (state.running) {
             // A run may start later in the sequence: frame numbers and the

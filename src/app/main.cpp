@@ -32,8 +32,14 @@ int main(int argc, char **argv) {
                                       ? defaultShaderDir(shaderRootOf(workingDirectory))
                                       : options.shaderDir;
     // Bad usage that needs the shader directory, still before any output.
-    const Wiring wiring{{options.textures, options.samplers, shaderDir}};
-    const std::string choiceProblem = channelSamplerProblem(wiring.choices);
+    Wiring wiring{{options.textures, options.samplers, shaderDir}, {}};
+    const std::string setProblem = readSetFile(shaderDir, wiring.set);
+    if (!setProblem.empty()) {
+        std::cerr << "quorlin: " << setProblem << std::endl;
+        return kUsageStatus;
+    }
+    const std::string choiceProblem =
+        wiring.set.present ? "" : channelSamplerProblem(wiring.choices);
     if (!choiceProblem.empty())
         return refuseUsage(choiceProblem, std::cerr).status;
 
@@ -72,7 +78,7 @@ int main(int argc, char **argv) {
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
                 glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0}};
-    buildBufferPasses(scene.programs, files, scene.inputs.wiring);
+    buildBufferPasses(scene.programs, files, scene.inputs.wiring, options.view);
     prepareTargets(scene, options.view);
     buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
     rememberFramebufferSize(window);

@@ -23,6 +23,10 @@ inline std::string unusedChoiceLine(const std::string &name) {
     return "No program uses sampler " + name;
 }
 
+inline std::string unwiredLine(const std::string &channel, const std::string &program) {
+    return "No input for " + channel + " of " + program + ": wire it in quorlin.toml";
+}
+
 inline std::string missingPassLine(const std::string &file, const std::string &channel,
                                    const std::string &program) {
     return "No " + file + " for " + channel + " of " + program + ": it reads a cleared target";

@@ -5,12 +5,15 @@
 #include "util/text.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <set>
 #include <utility>
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // Units 0 to 3 are the channels', bound at each draw; sources bound once get
 // units of their own from here up.
@@ -133,15 +136,28 @@ Source *sourceFor(Build &b, const std::vector<Use> &uses, const Use &use) {
     return made;
 }
 
-void makeSources(Build &b, std::vector<Use> &uses) {
+// Lines for a sampler that reads nothing, or a target whose pass has no file.
+void reportEmpty(const Build &b, const Use &use, std::set<std::string> &reported,
+                 unsigned missing) {
+    const char *program = programName(use.program);
+    const SourceSpec &spec = use.wire.source;
+    if (use.wire.noImage && reported.insert(use.name).second)
+        std::cout << noImageLine(use.name, b.inputs.wiring.choices.dir) << std::endl;
+    else if (use.wire.unwired)
+        std::cout << unwiredLine(use.name, program) << std::endl;
+    else if (spec.kind == SourceKind::kTarget && (missing & passBit(spec.buffer)))
+        std::cout << missingPassLine(bufferFileName(spec.buffer), use.name, program) << std::endl;
+}
+
+void makeSources(Build &b, std::vector<Use> &uses, unsigned missing) {
     std::set<std::string> reported;
     // Sampled first: a source's first reader decides its own sampling.
     for (bool sampled : {true, false}) {
         for (Use &use : uses) {
             if (use.sampled != sampled)
                 continue;
-            if (use.sampled && use.wire.noImage && reported.insert(use.name).second)
-                std::cout << noImageLine(use.name, b.inputs.wiring.choices.dir) << std::endl;
+            if (use.sampled)
+                reportEmpty(b, use, reported, missing);
             use.source = sourceFor(b, uses, use);
             if (use.channel >= 0)
                 b.next.programs[use.program].channels[use.channel] = use.source;
@@ -308,6 +324,23 @@ void reportUnusedChoices(const ImageChoices &choices, const std::set<std::string
         check(s.name);
 }
 
+// The set file, the files that bind by name and the pictures the plan reads
+// from the shader directory or its subfolders.
+std::vector<std::string> watchedFiles(const ImageChoices &choices, const std::vector<Use> &uses,
+                                      const std::set<std::string> &names) {
+    std::vector<std::string> files = watchedImageFiles(choices, {names.begin(), names.end()});
+    files.push_back(kSetFileName);
+    for (const Use &use : uses) {
+        if (use.wire.source.kind != SourceKind::kImage)
+            continue;
+        const std::string inSet =
+            fs::path(use.wire.source.path).lexically_relative(choices.dir).native();
+        if (!inSet.empty() && inSet.rfind("..", 0) != 0)
+            files.push_back(inSet);
+    }
+    return files;
+}
+
 } // namespace
 
 bool operator==(const SourceSpec &a, const SourceSpec &b) {
@@ -319,7 +352,7 @@ void buildPlan(Inputs &inputs, const Programs &programs, const RenderTargets &ta
                glm::vec2 renderSize, bool reread) {
     std::vector<Use> uses = usesOf(inputs.wiring, programs);
     Build b{inputs, {}, targets, renderSize, reread, {}, {}, {}};
-    makeSources(b, uses);
+    makeSources(b, uses, programs.missing);
     chooseSamplers(b, uses);
     const std::vector<OwnUnit> units = assignUnits(b, uses);
     for (int p : kPlanOrder)
@@ -333,7 +366,7 @@ void buildPlan(Inputs &inputs, const Programs &programs, const RenderTargets &ta
         if (use.sampled)
             used.insert(use.name);
     reportUnusedChoices(inputs.wiring.choices, used);
-    b.next.watched = watchedImageFiles(inputs.wiring.choices, {used.begin(), used.end()});
+    b.next.watched = watchedFiles(inputs.wiring.choices, uses, used);
     releasePlan(inputs.plan);
     inputs.plan = std::move(b.next);
 }

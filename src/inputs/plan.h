@@ -39,7 +39,7 @@ struct InputPlan {
     std::vector<GLuint> samplers;
     bool drawSamplers = false;
     std::vector<GLint> samplerUnits; // units of their own left with a sampler object
-    // Bare names in the shader directory whose saving changes what binds.
+    // Files, relative to the shader directory, whose saving changes what binds.
     std::vector<std::string> watched;
 };
 

@@ -2,9 +2,11 @@
 #include "inputs/samplers.h"
 
 #include "shader/shader_files.h"
+#include "util/text.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <filesystem>
 #include <sstream>
 #include <system_error>
@@ -132,6 +134,14 @@ std::string parseSamplerChoice(const std::string &text, SamplerChoice &choice) {
     if (!choice.settings.filterGiven && !wrapGiven)
         return "--sampler: '" + text + "' gives no option";
     return "";
+}
+
+bool hasImageExtension(const std::string &name) {
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return std::any_of(std::begin(kExtensions), std::end(kExtensions),
+                       [&](const char *extension) { return endsWith(lower, extension); });
 }
 
 std::string boundFile(const ImageChoices &choices, const std::string &name) {

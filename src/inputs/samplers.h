@@ -52,6 +52,9 @@ struct ImageChoices {
 std::string parseTextureChoice(const std::string &text, TextureChoice &choice);
 std::string parseSamplerChoice(const std::string &text, SamplerChoice &choice);
 
+// Whether a file name ends in one of the picture extensions, in any case.
+bool hasImageExtension(const std::string &name);
+
 // The file bound to a sampler name: its --texture, else the first NAME.<ext>
 // in the shader directory; empty when neither.
 std::string boundFile(const ImageChoices &choices, const std::string &name);

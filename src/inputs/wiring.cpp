@@ -16,12 +16,19 @@ Wire imageWire(const Wiring &wiring, const std::string &name, const std::string 
 
 } // namespace
 
-Wire channelWire(const Wiring &wiring, int, int channel) {
+Wire channelWire(const Wiring &wiring, int program, int channel) {
     const std::string &name = channelName(channel);
+    const std::optional<Wire> &wired = wiring.set.channels[program][channel];
+    if (wired)
+        return *wired;
     const std::string path = boundFile(wiring.choices, name);
     if (!path.empty())
         return imageWire(wiring, name, path);
     Wire wire;
+    if (wiring.set.present) {
+        wire.unwired = true;
+        return wire;
+    }
     wire.source.kind = SourceKind::kTarget;
     wire.source.buffer = channel;
     wire.sampling = kTargetSampling;

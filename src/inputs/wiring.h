@@ -1,25 +1,21 @@
 // Which source each sampler of each program reads and how, decided before
-// any GL call from the command line and the shader directory.
+// any GL call from the set file, the command line and the shader directory.
 #pragma once
 
 #include "inputs/samplers.h"
-#include "inputs/source.h"
+#include "inputs/set_file.h"
 
 #include <string>
 
-// What one sampler reads and how it samples it.
-struct Wire {
-    SourceSpec source;
-    SamplerSettings sampling;
-    bool noImage = false; // a named sampler that nothing binds: reported once a program samples it
-};
-
 struct Wiring {
     ImageChoices choices; // --texture, --sampler and the shader directory
+    SetFile set;
 };
 
-// Channel n of a program: the image named for iChannelN (--texture or
-// iChannelN.png in the directory), else render target n.
+// Channel n of a program. With a set file: what its table says; where it
+// says nothing, the image named for iChannelN (--texture or iChannelN.png in
+// the directory), else nothing (unwired). Without: that image, else render
+// target n, for every program alike.
 Wire channelWire(const Wiring &wiring, int program, int channel);
 
 // Any other sampler: its --texture, else NAME.png (and the other extensions)

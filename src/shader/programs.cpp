@@ -1,6 +1,9 @@
 // Building and rebuilding the set's programs.
 #include "shader/programs.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace {
 
 using Failure = std::vector<std::string>;
@@ -82,12 +85,13 @@ void rebuildBuffer(Programs &programs, BufferPass &pass, const ShaderFiles &file
 // Builds the needed passes, in the order A to D within each round, until no
 // new pass is needed; rebuild also builds again those that already have a
 // program. Passes no longer needed give their programs back.
-void resolveBuffers(Programs &programs, const ShaderFiles &files, const Wiring &wiring,
+void resolveBuffers(Programs &programs, const ShaderFiles &files, const Wiring &wiring, int view,
                     bool rebuild) {
     ProgramInputs &image = programs.imageInputs;
     image.reads = buffersRead(wiring, kImageProgram, image.channels);
-    unsigned needed = image.reads;
+    unsigned needed = image.reads | (view > 0 ? passBit(view - 1) : 0);
     unsigned visited = 0;
+    programs.missing = 0;
     for (bool grew = true; grew;) {
         grew = false;
         for (int x = 0; x < kBufferPasses; ++x) {
@@ -95,6 +99,11 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, const Wiring &
                 continue;
             visited |= passBit(x);
             BufferPass &pass = programs.buffers[x];
+            std::error_code ignored;
+            if (!pass.shader && !std::filesystem::exists(files.buffers[x], ignored)) {
+                programs.missing |= passBit(x);
+                continue;
+            }
             if (rebuild || !pass.shader)
                 rebuildBuffer(programs, pass, files, files.buffers[x]);
             if (pass.shader) {
@@ -148,23 +157,24 @@ Programs buildPrograms(const ShaderFiles &files) {
     Failure failure;
     const Shader image = build(failure, files, files.image);
     const Shader viewer = buildViewer(failure, files);
-    Programs programs{image, viewer, {}, {}, 0, false, std::move(failure)};
+    Programs programs{image, viewer, {}, {}, 0, 0, false, std::move(failure)};
     programs.imageInputs = inspect(programs.image);
     return programs;
 }
 
-void buildBufferPasses(Programs &programs, const ShaderFiles &files, const Wiring &wiring) {
-    resolveBuffers(programs, files, wiring, false);
+void buildBufferPasses(Programs &programs, const ShaderFiles &files, const Wiring &wiring,
+                       int view) {
+    resolveBuffers(programs, files, wiring, view, false);
 }
 
-bool reloadPrograms(Programs &programs, const ShaderFiles &files, const Wiring &wiring) {
+bool reloadPrograms(Programs &programs, const ShaderFiles &files, const Wiring &wiring, int view) {
     programs.failure.clear();
     const bool imageReplaced =
         replaceIfLinked(programs.image, build(programs.failure, files, files.image));
     if (imageReplaced)
         programs.imageInputs = inspect(programs.image);
     replaceIfLinked(programs.viewer, buildViewer(programs.failure, files));
-    resolveBuffers(programs, files, wiring, true);
+    resolveBuffers(programs, files, wiring, view, true);
     return imageReplaced;
 }
 

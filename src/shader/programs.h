@@ -43,6 +43,7 @@ struct Programs {
     ProgramInputs imageInputs;
     std::array<BufferPass, kBufferPasses> buffers;
     unsigned active = 0;    // bit x: buffer pass x is needed and has a linked program
+    unsigned missing = 0;   // bit x: buffer pass x is needed and its file does not exist
     bool readsDate = false; // the image or an active pass reads iDate
     // The first failure of the last build (start-up or reload), as the window
     // shows it; empty when every program built.
@@ -57,14 +58,17 @@ bool isSamplerType(GLenum type);
 Programs buildPrograms(const ShaderFiles &files);
 
 // Builds the buffer passes whose targets the image reads through the wiring,
-// following the chain from pass to pass. A buffer file is read only when its
-// pass is needed.
-void buildBufferPasses(Programs &programs, const ShaderFiles &files, const Wiring &wiring);
+// and the one view shows (1 to 4; 0 is the image), following the chain from
+// pass to pass; passes no longer needed give their programs back. A buffer
+// file is read only when its pass is needed; a pass without a program whose
+// file does not exist is not built (missing).
+void buildBufferPasses(Programs &programs, const ShaderFiles &files, const Wiring &wiring,
+                       int view);
 
 // Reads and builds every program again; each is replaced only by one that
 // links. Returns whether the image program was replaced. May change the
 // current program.
-bool reloadPrograms(Programs &programs, const ShaderFiles &files, const Wiring &wiring);
+bool reloadPrograms(Programs &programs, const ShaderFiles &files, const Wiring &wiring, int view);
 
 // Program p (a buffer pass or the image) when it runs, else nullptr; and what it reads.
 const Shader *runningProgram(const Programs &programs, int p);
