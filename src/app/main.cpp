@@ -74,7 +74,7 @@ int main(int argc, char **argv) {
     }
 
     const ShaderFiles files = shaderFilesIn(shaderDir);
-    Scene scene{buildPrograms(files), createImageQuad(),
+    Scene scene{buildPrograms(files, wiring), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
                 glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0}};

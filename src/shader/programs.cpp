@@ -37,21 +37,43 @@ ProgramInputs inspect(const Shader &shader) {
     return inputs;
 }
 
+// What every program of one build of the set shares.
+struct SetBuild {
+    const ShaderFiles &files;
+    const Wiring &wiring;
+    bool generatedImage; // the image stage gets the generated header
+    // A set with a set file, or whose image stage declares nothing, may leave
+    // out the vertex and viewer files.
+    bool fallbacks;
+};
+
+SetBuild setBuild(const ShaderFiles &files, const Wiring &wiring) {
+    const bool generated = generatesHeader(files.common, files.image);
+    return {files, wiring, generated, wiring.set.present || generated};
+}
+
+// The viewer is no program of the wiring: its channels are declared 2D.
+constexpr int kViewerProgram = -1;
+
 // Builds in the set's order, so the failure kept is the first one reported.
-Shader build(Failure &first, const std::string &common, const std::string &vertex,
-             const std::string &fragment) {
-    Shader shader(common.c_str(), vertex.c_str(), fragment.c_str());
+Shader build(Failure &first, const SetBuild &set, const std::string &vertex,
+             const std::string &fragment, int program) {
+    Composition composition;
+    composition.shippedFallbacks = set.fallbacks;
+    for (int n = 0; program != kViewerProgram && n < kShaderChannels; ++n)
+        composition.channels[n] = channelWire(set.wiring, program, n).source.target;
+    Shader shader(readStages(set.files.common, vertex, fragment, composition));
     if (first.empty())
         first = shader.failure;
     return shader;
 }
 
-Shader build(Failure &first, const ShaderFiles &files, const std::string &fragment) {
-    return build(first, files.common, files.vertex, fragment);
+Shader buildImage(Failure &first, const SetBuild &set) {
+    return build(first, set, set.files.vertex, set.files.image, kImageProgram);
 }
 
-Shader buildViewer(Failure &first, const ShaderFiles &files) {
-    return build(first, files.common, files.viewerVertex, files.viewerFragment);
+Shader buildViewer(Failure &first, const SetBuild &set) {
+    return build(first, set, set.files.viewerVertex, set.files.viewerFragment, kViewerProgram);
 }
 
 // A candidate that does not link is given back at once.
@@ -71,9 +93,9 @@ bool replaceIfLinked(Shader &current, Shader candidate) {
     return true;
 }
 
-void rebuildBuffer(Programs &programs, BufferPass &pass, const ShaderFiles &files,
-                   const std::string &path) {
-    Shader candidate = build(programs.failure, files, path);
+void rebuildBuffer(Programs &programs, const SetBuild &set, int x) {
+    BufferPass &pass = programs.buffers[x];
+    Shader candidate = build(programs.failure, set, set.files.vertex, set.files.buffers[x], x);
     if (!keepIfLinked(candidate))
         return;
     if (pass.shader)
@@ -85,8 +107,8 @@ void rebuildBuffer(Programs &programs, BufferPass &pass, const ShaderFiles &file
 // Builds the needed passes, in the order A to D within each round, until no
 // new pass is needed; rebuild also builds again those that already have a
 // program. Passes no longer needed give their programs back.
-void resolveBuffers(Programs &programs, const ShaderFiles &files, const Wiring &wiring, int view,
-                    bool rebuild) {
+void resolveBuffers(Programs &programs, const SetBuild &set, int view, bool rebuild) {
+    const Wiring &wiring = set.wiring;
     ProgramInputs &image = programs.imageInputs;
     image.reads = buffersRead(wiring, kImageProgram, image.channels);
     unsigned needed = image.reads | (view > 0 ? passBit(view - 1) : 0);
@@ -100,12 +122,12 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, const Wiring &
             visited |= passBit(x);
             BufferPass &pass = programs.buffers[x];
             std::error_code ignored;
-            if (!pass.shader && !std::filesystem::exists(files.buffers[x], ignored)) {
+            if (!pass.shader && !std::filesystem::exists(set.files.buffers[x], ignored)) {
                 programs.missing |= passBit(x);
                 continue;
             }
             if (rebuild || !pass.shader)
-                rebuildBuffer(programs, pass, files, files.buffers[x]);
+                rebuildBuffer(programs, set, x);
             if (pass.shader) {
                 pass.inputs.reads = buffersRead(wiring, x, pass.inputs.channels);
                 needed |= pass.inputs.reads;
@@ -153,28 +175,30 @@ bool isSamplerType(GLenum type) {
     return type == GL_SAMPLER_2D || type == GL_SAMPLER_CUBE;
 }
 
-Programs buildPrograms(const ShaderFiles &files) {
+Programs buildPrograms(const ShaderFiles &files, const Wiring &wiring) {
+    const SetBuild set = setBuild(files, wiring);
     Failure failure;
-    const Shader image = build(failure, files, files.image);
-    const Shader viewer = buildViewer(failure, files);
-    Programs programs{image, viewer, {}, {}, 0, 0, false, std::move(failure)};
+    const Shader image = buildImage(failure, set);
+    const Shader viewer = buildViewer(failure, set);
+    Programs programs{image, viewer, {}, {}, 0, 0, false, set.generatedImage, std::move(failure)};
     programs.imageInputs = inspect(programs.image);
     return programs;
 }
 
 void buildBufferPasses(Programs &programs, const ShaderFiles &files, const Wiring &wiring,
                        int view) {
-    resolveBuffers(programs, files, wiring, view, false);
+    resolveBuffers(programs, setBuild(files, wiring), view, false);
 }
 
 bool reloadPrograms(Programs &programs, const ShaderFiles &files, const Wiring &wiring, int view) {
     programs.failure.clear();
-    const bool imageReplaced =
-        replaceIfLinked(programs.image, build(programs.failure, files, files.image));
+    const SetBuild set = setBuild(files, wiring);
+    programs.generatedImage = set.generatedImage;
+    const bool imageReplaced = replaceIfLinked(programs.image, buildImage(programs.failure, set));
     if (imageReplaced)
         programs.imageInputs = inspect(programs.image);
-    replaceIfLinked(programs.viewer, buildViewer(programs.failure, files));
-    resolveBuffers(programs, files, wiring, view, true);
+    replaceIfLinked(programs.viewer, buildViewer(programs.failure, set));
+    resolveBuffers(programs, set, view, true);
     return imageReplaced;
 }
 

@@ -42,9 +42,10 @@ struct Programs {
     Shader viewer;
     ProgramInputs imageInputs;
     std::array<BufferPass, kBufferPasses> buffers;
-    unsigned active = 0;    // bit x: buffer pass x is needed and has a linked program
-    unsigned missing = 0;   // bit x: buffer pass x is needed and its file does not exist
-    bool readsDate = false; // the image or an active pass reads iDate
+    unsigned active = 0;         // bit x: buffer pass x is needed and has a linked program
+    unsigned missing = 0;        // bit x: buffer pass x is needed and its file does not exist
+    bool readsDate = false;      // the image or an active pass reads iDate
+    bool generatedImage = false; // the image stage declares nothing and gets the generated header
     // The first failure of the last build (start-up or reload), as the window
     // shows it; empty when every program built.
     std::vector<std::string> failure;
@@ -55,7 +56,7 @@ bool isSamplerType(GLenum type);
 
 // The image program, then the viewer program, as start-up builds them: kept
 // whether or not they link.
-Programs buildPrograms(const ShaderFiles &files);
+Programs buildPrograms(const ShaderFiles &files, const Wiring &wiring);
 
 // Builds the buffer passes whose targets the image reads through the wiring,
 // and the one view shows (1 to 4; 0 is the image), following the chain from

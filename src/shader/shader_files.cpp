@@ -1,6 +1,8 @@
 // Shader file names, in the order the program forms them.
 #include "shader/shader_files.h"
 
+#include "shader/shipped_set.h"
+
 #include <algorithm>
 
 namespace {
@@ -43,6 +45,13 @@ ShaderFiles shaderFilesIn(const std::string &dir) {
         d + kNames[7],
         d + kNames[8],
     };
+}
+
+std::string shippedText(const std::string &name) {
+    for (std::size_t k = 0; k < kShippedFiles; ++k)
+        if (name == kShippedSet[k].name)
+            return {reinterpret_cast<const char *>(kShippedSet[k].bytes), kShippedSet[k].size};
+    return "";
 }
 
 bool isShaderFileName(const std::string &name) {
