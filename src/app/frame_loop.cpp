@@ -1,6 +1,7 @@
 // The frame loop.
 #include "app/frame_loop.h"
 
+#include "app/click_mouse.h"
 #include "app/input.h"
 #include "app/pacing.h"
 #include "output/picture.h"
@@ -27,6 +28,9 @@ constexpr double kTitleInterval = 0.1;
 // Zero precision: a rate below 1 prints no digits.
 constexpr const char *kTitleFormat = "Quorlin - FPS = %.i ";
 constexpr int kMouseValues = 4;
+enum MouseSlot { kCursorX, kCursorY, kLeftButton };
+// iFrameRate until the title has measured a rate.
+constexpr float kFirstFrameRate = 60.0f;
 
 // What outlives a pass.
 struct LoopState {
@@ -39,6 +43,8 @@ struct LoopState {
     // The last rendered frame's inputs, to draw it again for a screenshot.
     FrameUniforms last{};
     double lastMouse[kMouseValues] = {};
+    bool clickStyle = false; // iMouse reads the click style's values
+    ClickMouse click;
     int status = 0;
     ErrorBand band;
     bool bandChanged = false; // since the last pass
@@ -117,6 +123,16 @@ void drawBand(Scene &scene, LoopState &state, bool drawnThisPass) {
         drawErrorBand(state.band, framebufferSize());
 }
 
+// The click style must see a press and release between two polls, which
+// GLFW keeps for it in sticky mode; the button style polls as it always did.
+void followMouseStyle(GLFWwindow *window, const Scene &scene, LoopState &state) {
+    const bool click = clicksMouse(scene.inputs.wiring, scene.programs.generatedImage);
+    if (click == state.clickStyle)
+        return;
+    glfwSetInputMode(window, GLFW_STICKY_MOUSE_BUTTONS, click ? GLFW_TRUE : GLFW_FALSE);
+    state.clickStyle = click;
+}
+
 // A view shows a target whose pass then runs, and so do the passes it reads.
 void changeView(Scene &scene, const ShaderFiles &files, LoopState &state, int view,
                 ShaderWatcher &watcher) {
@@ -178,6 +194,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             handleCommands(pressed, state, scene, files, shaderDir, watcher);
         if (options.watch && watcher.changed(now))
             reload(scene, files, shaderDir, state, watcher);
+        followMouseStyle(window, scene, state);
 
         if (state.running) {
             // A run may start later in the sequence: frame numbers and the
@@ -193,11 +210,17 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             const FrameUniforms uniforms{
                 scene.resolution,
                 time,
-                state.lastMouse,
+                state.clickStyle ? state.click.value : state.lastMouse,
                 frame,
                 frame == 0 ? 0.0f : time - previous,
-                frameDate(scene.programs.readsDate, options.fixedClock, time)};
+                frameDate(scene.programs.readsDate, options.fixedClock, time),
+                options.fixedClock ? static_cast<float>(options.rate)
+                : fps > 0.0        ? static_cast<float>(fps)
+                                   : kFirstFrameRate};
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
+            if (state.clickStyle)
+                stepClickMouse(state.click, state.mouse[kCursorX], state.mouse[kCursorY],
+                               state.mouse[kLeftButton] != 0.0);
             updateInputs(scene.inputs.plan, uniforms);
             const bool passesRan = renderBufferPasses(scene, uniforms);
             recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),

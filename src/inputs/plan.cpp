@@ -20,6 +20,8 @@ namespace fs = std::filesystem;
 constexpr GLint kFirstOwnUnit = kShaderChannels;
 const std::string kResolutionSuffix = "Resolution";
 const std::string kChannelResolution = "iChannelResolution";
+const std::string kChannelTime = "iChannelTime";
+const std::string kSampleRate = "iSampleRate";
 constexpr GLfloat kDepth = 1.0f; // z of a vec3 resolution
 // The first reader of a source decides its texture's own sampling.
 constexpr int kPlanOrder[] = {kImageProgram, kBufferA, kBufferB, kBufferC, kBufferD};
@@ -66,8 +68,9 @@ Wire typed(Wire wire, GLenum samplerType) {
 }
 
 bool asksAboutChannels(const ProgramInputs &inputs) {
-    return std::any_of(inputs.uniforms.begin(), inputs.uniforms.end(),
-                       [](const ActiveUniform &u) { return u.name == kChannelResolution; });
+    return std::any_of(inputs.uniforms.begin(), inputs.uniforms.end(), [](const ActiveUniform &u) {
+        return u.name == kChannelResolution || u.name == kChannelTime;
+    });
 }
 
 std::vector<Use> usesOf(const Wiring &wiring, const Programs &programs) {
@@ -238,7 +241,7 @@ std::vector<OwnUnit> assignUnits(Build &b, std::vector<Use> &uses) {
 
 // Sampler units and sizes live in the program: set once per plan, not per frame.
 void setProgramUniforms(GLuint id, const ProgramInputs &inputs, const ProgramPlan &plan,
-                        const std::vector<Use> &uses, int p) {
+                        const std::vector<Use> &uses, int p, float sampleRate) {
     bool current = false;
     auto location = [&](const std::string &name) {
         if (!current)
@@ -257,7 +260,9 @@ void setProgramUniforms(GLuint id, const ProgramInputs &inputs, const ProgramPla
             glUniform1i(location(use.name), use.unit);
     for (const ActiveUniform &u : inputs.uniforms) {
         const bool three = u.type == GL_FLOAT_VEC3;
-        if (!three && u.type != GL_FLOAT_VEC2) {
+        if (u.name == kSampleRate && u.type == GL_FLOAT) {
+            glUniform1f(location(u.name), sampleRate);
+        } else if (!three && u.type != GL_FLOAT_VEC2) {
             continue;
         } else if (u.name == kChannelResolution) {
             std::vector<GLfloat> values;
@@ -358,7 +363,7 @@ void buildPlan(Inputs &inputs, const Programs &programs, const RenderTargets &ta
     for (int p : kPlanOrder)
         if (const Shader *shader = runningProgram(programs, p))
             setProgramUniforms(shader->programId, programInputs(programs, p), b.next.programs[p],
-                               uses, p);
+                               uses, p, b.next.sampleRate);
     bindOwnUnits(b, units);
 
     std::set<std::string> used;

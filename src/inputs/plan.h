@@ -25,7 +25,7 @@ struct ProgramPlan {
     // texture changes between draws. The others stay bound on units of their own.
     std::vector<Binding> draws;
     // What each channel reads, where the program asks about its channels
-    // (iChannelResolution); nullptr elsewhere.
+    // (iChannelResolution, iChannelTime); nullptr elsewhere.
     std::array<const Source *, kShaderChannels> channels{};
 };
 
@@ -39,6 +39,8 @@ struct InputPlan {
     std::vector<GLuint> samplers;
     bool drawSamplers = false;
     std::vector<GLint> samplerUnits; // units of their own left with a sampler object
+    // iSampleRate: no source plays sound yet.
+    float sampleRate = 44100.0f;
     // Files, relative to the shader directory, whose saving changes what binds.
     std::vector<std::string> watched;
 };

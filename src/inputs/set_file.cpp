@@ -61,6 +61,8 @@ constexpr Word kWraps[] = {{"clamp", static_cast<int>(SamplerWrap::kClamp)},
                            {"repeat", static_cast<int>(SamplerWrap::kRepeat)},
                            {"mirror", static_cast<int>(SamplerWrap::kMirror)}};
 constexpr Word kTypes[] = {{"2d", GL_TEXTURE_2D}, {"cube", GL_TEXTURE_CUBE_MAP}};
+constexpr Word kMouseStyles[] = {{"buttons", static_cast<int>(MouseStyle::kButtons)},
+                                 {"click", static_cast<int>(MouseStyle::kClick)}};
 
 template <std::size_t N>
 int wordOf(const toml::node &node, const char *key, const Word (&words)[N]) {
@@ -158,11 +160,17 @@ void readPass(const std::string &dir, const toml::table &table,
 
 void readRoot(const std::string &dir, const toml::table &root, SetFile &set) {
     for (auto &&[key, value] : root) {
+        if (key.str() == "mouse") {
+            set.mouse = static_cast<MouseStyle>(wordOf(value, "mouse", kMouseStyles));
+            continue;
+        }
         const int p = programNamed(key.str());
-        if (p < 0)
-            fail(key.source(), (value.is_table() ? "unknown table " : "unknown key ") +
-                                   inQuotes(key.str()) +
+        if (p < 0 && value.is_table())
+            fail(key.source(), "unknown table " + inQuotes(key.str()) +
                                    ": Image, BufferA, BufferB, BufferC, BufferD");
+        if (p < 0)
+            fail(key.source(), "unknown key " + inQuotes(key.str()) +
+                                   ": mouse, or a table Image, BufferA, BufferB, BufferC, BufferD");
         if (!value.is_table())
             fail(value.source(), std::string(programName(p)) + " wants a table");
         readPass(dir, *value.as_table(), set.channels[p]);

@@ -19,8 +19,13 @@ struct Wire {
     bool unwired = false; // a channel the set file leaves out: reported likewise
 };
 
+// How iMouse reads: the button style (cursor and buttons held, every frame)
+// or the click style (app/click_mouse.h).
+enum class MouseStyle { kUnset, kButtons, kClick };
+
 struct SetFile {
     bool present = false;
+    MouseStyle mouse = MouseStyle::kUnset;
     // Per program and channel; empty where the file names nothing.
     std::array<std::array<std::optional<Wire>, kShaderChannels>, kSamplingPrograms> channels;
 };

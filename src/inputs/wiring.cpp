@@ -49,6 +49,12 @@ Wire namedWire(const Wiring &wiring, const std::string &name) {
     return wire;
 }
 
+bool clicksMouse(const Wiring &wiring, bool generatedImage) {
+    if (wiring.set.mouse == MouseStyle::kUnset)
+        return generatedImage;
+    return wiring.set.mouse == MouseStyle::kClick;
+}
+
 unsigned buffersRead(const Wiring &wiring, int program, unsigned channels) {
     unsigned read = 0;
     for (int n = 0; n < kShaderChannels; ++n) {

@@ -22,6 +22,10 @@ Wire channelWire(const Wiring &wiring, int program, int channel);
 // in the directory, else nothing.
 Wire namedWire(const Wiring &wiring, const std::string &name);
 
+// Whether iMouse reads in the click style: as the set file says, else when
+// the image stage gets the generated header.
+bool clicksMouse(const Wiring &wiring, bool generatedImage);
+
 // Bit x for each buffer pass whose target the program reads through the
 // channels in the mask.
 unsigned buffersRead(const Wiring &wiring, int program, unsigned channels);

@@ -16,6 +16,8 @@ const std::string kMouseUniform = "iMouse";
 const std::string kFrameUniform = "iFrame";
 const std::string kTimeDeltaUniform = "iTimeDelta";
 const std::string kDateUniform = "iDate";
+const std::string kFrameRateUniform = "iFrameRate";
+const std::string kChannelTimeUniform = "iChannelTime";
 
 // Uses the program's current state: leaves the unit of the last source it
 // binds at each draw active.
@@ -30,6 +32,17 @@ void setInputs(const Shader &shader, int program, const ProgramInputs &inputs,
         shader.setFloat(kTimeDeltaUniform, uniforms.timeDelta);
     if (inputs.date)
         shader.setVec4(kDateUniform, uniforms.date.data());
+    if (inputs.frameRate)
+        shader.setFloat(kFrameRateUniform, uniforms.frameRate);
+    if (inputs.channelTimes > 0) {
+        // A channel's media time, else the frame's.
+        GLfloat times[kShaderChannels];
+        const auto &channels = scene.inputs.plan.programs[program].channels;
+        for (int n = 0; n < inputs.channelTimes; ++n)
+            if (channels[n] == nullptr || !channels[n]->mediaTime(times[n]))
+                times[n] = uniforms.time;
+        shader.setFloats(kChannelTimeUniform, times, inputs.channelTimes);
+    }
     bindDrawInputs(scene.inputs.plan, program);
 }
 

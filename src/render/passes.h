@@ -18,6 +18,7 @@ struct FrameUniforms {
     int frame;           // frames rendered before this one
     float timeDelta;     // seconds since the previous rendered frame's clock
     DateValue date;      // iDate, for a frame whose programs read it
+    float frameRate;     // iFrameRate: the fixed clock's rate, else the title's
 };
 
 // Everything the passes draw with; owned by the entry point.

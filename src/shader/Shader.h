@@ -65,6 +65,9 @@ class Shader {
     void setFloat(const std::string &name, float value) const {
         glUniform1f(glGetUniformLocation(programId, name.c_str()), value);
     }
+    void setFloats(const std::string &name, const GLfloat *values, GLsizei count) const {
+        glUniform1fv(glGetUniformLocation(programId, name.c_str()), count, values);
+    }
     void setInt(const std::string &name, int value) const {
         glUniform1i(glGetUniformLocation(programId, name.c_str()), value);
     }

@@ -1,6 +1,7 @@
 // Building and rebuilding the set's programs.
 #include "shader/programs.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -34,6 +35,10 @@ ProgramInputs inspect(const Shader &shader) {
     inputs.timeDelta = typeOf(inputs.uniforms, "iTimeDelta") != GL_NONE;
     inputs.resolution3 = typeOf(inputs.uniforms, "iResolution") == GL_FLOAT_VEC3;
     inputs.date = typeOf(inputs.uniforms, "iDate") == GL_FLOAT_VEC4;
+    inputs.frameRate = typeOf(inputs.uniforms, "iFrameRate") == GL_FLOAT;
+    for (const ActiveUniform &u : inputs.uniforms)
+        if (u.name == "iChannelTime" && u.type == GL_FLOAT)
+            inputs.channelTimes = std::min(u.size, static_cast<GLint>(kShaderChannels));
     return inputs;
 }
 

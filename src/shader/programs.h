@@ -29,6 +29,8 @@ struct ProgramInputs {
     bool timeDelta = false;   // iTimeDelta
     bool resolution3 = false; // iResolution is a vec3, given (width, height, 1)
     bool date = false;        // iDate
+    bool frameRate = false;   // iFrameRate
+    int channelTimes = 0;     // the elements of iChannelTime it uses
     std::vector<ActiveUniform> uniforms;
 };
 
