@@ -53,6 +53,13 @@ struct Build {
     std::vector<std::pair<SourceSpec, Source *>> made;           // by the description asked for
     std::vector<std::pair<const Source *, SamplerSettings>> own; // each texture's own sampling
     std::vector<std::pair<SamplerSettings, GLuint>> samplers;
+
+    // Each line once a plan; a plan that reads nothing again (a change of
+    // view) does not repeat the old plan's.
+    void say(const std::string &line) {
+        if (next.said.insert(line).second)
+            std::cout << line << std::endl;
+    }
 };
 
 Wire blackWire(GLenum target) {
@@ -140,27 +147,25 @@ Source *sourceFor(Build &b, const std::vector<Use> &uses, const Use &use) {
 }
 
 // Lines for a sampler that reads nothing, or a target whose pass has no file.
-void reportEmpty(const Build &b, const Use &use, std::set<std::string> &reported,
-                 unsigned missing) {
+void reportEmpty(Build &b, const Use &use, unsigned missing) {
     const char *program = programName(use.program);
     const SourceSpec &spec = use.wire.source;
-    if (use.wire.noImage && reported.insert(use.name).second)
-        std::cout << noImageLine(use.name, b.inputs.wiring.choices.dir) << std::endl;
+    if (use.wire.noImage)
+        b.say(noImageLine(use.name, b.inputs.wiring.choices.dir));
     else if (use.wire.unwired)
-        std::cout << unwiredLine(use.name, program) << std::endl;
+        b.say(unwiredLine(use.name, program));
     else if (spec.kind == SourceKind::kTarget && (missing & passBit(spec.buffer)))
-        std::cout << missingPassLine(bufferFileName(spec.buffer), use.name, program) << std::endl;
+        b.say(missingPassLine(bufferFileName(spec.buffer), use.name, program));
 }
 
 void makeSources(Build &b, std::vector<Use> &uses, unsigned missing) {
-    std::set<std::string> reported;
     // Sampled first: a source's first reader decides its own sampling.
     for (bool sampled : {true, false}) {
         for (Use &use : uses) {
             if (use.sampled != sampled)
                 continue;
             if (use.sampled)
-                reportEmpty(b, use, reported, missing);
+                reportEmpty(b, use, missing);
             use.source = sourceFor(b, uses, use);
             if (use.channel >= 0)
                 b.next.programs[use.program].channels[use.channel] = use.source;
@@ -235,7 +240,7 @@ std::vector<OwnUnit> assignUnits(Build &b, std::vector<Use> &uses) {
         if (named.insert(use.name).second)
             left += " " + use.name;
     }
-    std::cout << noUnitLine(left) << std::endl;
+    b.say(noUnitLine(left));
     return units;
 }
 
@@ -317,11 +322,10 @@ void bindOwnUnits(Build &b, const std::vector<OwnUnit> &units) {
         glActiveTexture(GL_TEXTURE0);
 }
 
-void reportUnusedChoices(const ImageChoices &choices, const std::set<std::string> &used) {
-    std::set<std::string> reported;
+void reportUnusedChoices(Build &b, const ImageChoices &choices, const std::set<std::string> &used) {
     auto check = [&](const std::string &name) {
-        if (!used.count(name) && reported.insert(name).second)
-            std::cout << unusedChoiceLine(name) << std::endl;
+        if (!used.count(name))
+            b.say(unusedChoiceLine(name));
     };
     for (const TextureChoice &t : choices.textures)
         check(t.name);
@@ -357,6 +361,8 @@ void buildPlan(Inputs &inputs, const Programs &programs, const RenderTargets &ta
                glm::vec2 renderSize, bool reread) {
     std::vector<Use> uses = usesOf(inputs.wiring, programs);
     Build b{inputs, {}, targets, renderSize, reread, {}, {}, {}};
+    if (!reread)
+        b.next.said = inputs.plan.said;
     makeSources(b, uses, programs.missing);
     chooseSamplers(b, uses);
     const std::vector<OwnUnit> units = assignUnits(b, uses);
@@ -370,7 +376,7 @@ void buildPlan(Inputs &inputs, const Programs &programs, const RenderTargets &ta
     for (const Use &use : uses)
         if (use.sampled)
             used.insert(use.name);
-    reportUnusedChoices(inputs.wiring.choices, used);
+    reportUnusedChoices(b, inputs.wiring.choices, used);
     b.next.watched = watchedFiles(inputs.wiring.choices, uses, used);
     releasePlan(inputs.plan);
     inputs.plan = std::move(b.next);

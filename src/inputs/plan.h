@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,7 @@ struct InputPlan {
     float sampleRate = 44100.0f;
     // Files, relative to the shader directory, whose saving changes what binds.
     std::vector<std::string> watched;
+    std::set<std::string> said; // the lines making it printed
 };
 
 struct Inputs {
