@@ -71,7 +71,9 @@ Wire blackWire(GLenum target) {
 // A sampler reads a source of its own type or transparent black.
 Wire typed(Wire wire, GLenum samplerType) {
     const GLenum target = samplerType == GL_SAMPLER_CUBE ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
-    return wire.source.target == target ? wire : blackWire(target);
+    if (wire.source.target != target)
+        wire.source = blackWire(target).source;
+    return wire;
 }
 
 bool asksAboutChannels(const ProgramInputs &inputs) {
