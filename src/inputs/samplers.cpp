@@ -154,8 +154,8 @@ std::vector<ActiveUniform> activeUniforms(GLuint program) {
         GLint size = 0;
         GLenum type = 0;
         glGetActiveUniform(program, static_cast<GLuint>(i), kNameSize, nullptr, &size, &type, name);
-        if (type != GL_SAMPLER_2D && type != GL_FLOAT_VEC2 && type != GL_FLOAT_VEC3 &&
-            type != GL_FLOAT_VEC4)
+        if (type != GL_SAMPLER_2D && type != GL_FLOAT && type != GL_INT && type != GL_BOOL &&
+            type != GL_FLOAT_VEC2 && type != GL_FLOAT_VEC3 && type != GL_FLOAT_VEC4)
             continue;
         std::string text = name;
         const std::size_t bracket = text.find('[');

@@ -60,8 +60,8 @@ const std::string &channelName(int n);
 int channelOf(const std::string &name);
 
 // A linked program's active uniforms of interest: its 2D samplers and its
-// vec2, vec3 and vec4 uniforms (arrays by their first element's name, "[0]"
-// cut).
+// float, int, bool, vec2, vec3 and vec4 uniforms (arrays by their first
+// element's name, "[0]" cut).
 struct ActiveUniform {
     std::string name;
     GLenum type;

@@ -19,8 +19,9 @@ const std::string kDateUniform = "iDate";
 
 // Uses the program's current state: leaves texture unit n active for the
 // highest channel n it samples.
-void setInputs(const Shader &shader, const ProgramInputs &inputs, const FrameUniforms &uniforms,
+void setInputs(const Shader &shader, ProgramInputs &inputs, const FrameUniforms &uniforms,
                const Scene &scene) {
+    applyParameters(scene.parameters, inputs.parameters);
     setResolution(shader, inputs, uniforms.resolution);
     shader.setFloat(kTimeUniform, uniforms.time);
     shader.setVec4(kMouseUniform, uniforms.mouse);
@@ -82,7 +83,9 @@ bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
         pass.shader->use();
         glBindVertexArray(scene.imageQuad.vao);
         setInputs(*pass.shader, pass.inputs, uniforms, scene);
+        beginPassTime(scene.timing, x);
         drawQuad();
+        endPassTime(scene.timing);
         finishWrite(target);
     }
     return true;
@@ -107,5 +110,7 @@ void drawImage(Scene &scene, const FrameUniforms &uniforms, int view) {
     image.use();
     glBindVertexArray(scene.imageQuad.vao);
     setInputs(image, scene.programs.imageInputs, uniforms, scene);
+    beginPassTime(scene.timing, kImagePass);
     drawQuad();
+    endPassTime(scene.timing);
 }

@@ -2,6 +2,7 @@
 // include, plus the uniform setters the frame loop and the viewer pass use.
 #pragma once
 
+#include "params/declarations.h"
 #include "shader/compose.h"
 #include "shader/error_lines.h"
 
@@ -23,6 +24,8 @@ class Shader {
     // The first thing that went wrong in building it, as the window shows it;
     // empty when it built.
     std::vector<std::string> failure;
+    // The initialised uniforms its fragment stage declares, found when read.
+    std::vector<ParamDeclaration> parameters;
 
     // Never throws for file, compile or link problems: each is reported on
     // standard output and construction carries on, so a broken shader file
@@ -64,6 +67,7 @@ class Shader {
             const std::string common = commonStream.str();
             const std::string fragmentFile = fShaderStream.str();
             fragmentCode = composeFragment(common, fragmentFile);
+            parameters = scanDeclarations(fragmentCode);
             vertexOrigin = stageOrigin("", "", vertexPath, vertexCode);
             fragmentOrigin = stageOrigin(commonPath, common, fragmentPath, fragmentFile);
         } catch (const std::ios_base::failure &e) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "inputs/samplers.h"
+#include "params/program_parameters.h"
 #include "shader/Shader.h"
 #include "shader/shader_files.h"
 
@@ -21,6 +22,7 @@ struct ProgramInputs {
     bool date = false;        // iDate
     // The listing the rest comes from, kept for the image inputs' binding.
     std::vector<ActiveUniform> uniforms;
+    ProgramParameters parameters; // found after the link, by the set's parameters
 };
 
 // The mask bit of channel or buffer pass n.

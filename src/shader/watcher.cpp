@@ -48,7 +48,8 @@ bool ShaderWatcher::changed(double now) {
     const ssize_t length = read(fd_, buffer, sizeof(buffer));
     for (ssize_t offset = 0; offset < length;) {
         const auto *event = reinterpret_cast<const inotify_event *>(buffer + offset);
-        if (event->len > 0 && (isShaderFileName(event->name) || alsoWatched(event->name)))
+        if (event->len > 0 &&
+            ((shaderFiles_ && isShaderFileName(event->name)) || alsoWatched(event->name)))
             lastChange_ = now;
         offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
     }

@@ -7,7 +7,8 @@
 
 class ShaderWatcher {
   public:
-    ShaderWatcher() = default;
+    // shaderFiles false: only the names given to watchAlso count.
+    explicit ShaderWatcher(bool shaderFiles = true) : shaderFiles_(shaderFiles) {}
     ShaderWatcher(const ShaderWatcher &) = delete;
     ShaderWatcher &operator=(const ShaderWatcher &) = delete;
     ~ShaderWatcher();
@@ -29,6 +30,7 @@ class ShaderWatcher {
   private:
     bool alsoWatched(const char *name) const;
 
+    bool shaderFiles_;
     int fd_ = -1;
     double lastChange_ = -1.0; // below zero: nothing pending
     const std::vector<std::string> *alsoWatched_ = nullptr;
