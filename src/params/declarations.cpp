@@ -150,9 +150,10 @@ std::vector<ParamDeclaration> scanDeclarations(const std::string &source) {
         init.erase(init.find_last_not_of(" \t") + 1);
         if (!initialiser(type, init, d.initial))
             continue;
-        defaultRange(d, type.components);
-        if (type.type != ParamType::kBool)
+        if (type.type != ParamType::kBool) {
+            defaultRange(d, type.components);
             annotate(d, match[4]);
+        }
         found.push_back(d);
     }
     return found;

@@ -33,6 +33,13 @@ bool own(const char *path) {
     return std::strncmp(path, "/quorlin/", std::strlen("/quorlin/")) == 0;
 }
 
+// Of a run of values of one shape for one parameter, only the last can
+// matter; one of another shape may need its line.
+bool sameKind(const OscMessage &a, const OscMessage &b) {
+    return !own(a.path.data()) && std::strcmp(a.path.data(), b.path.data()) == 0 &&
+           a.numbers == b.numbers && a.value.count == b.value.count;
+}
+
 } // namespace
 
 bool parseOscAddress(const std::string &text, std::string &host, std::string &port) {
@@ -163,9 +170,7 @@ void OscServer::queue(char *data, std::size_t size) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         wasEmpty = received_.empty();
-        // Only the last of a run of values for one parameter can matter.
-        if (!wasEmpty && !own(path) &&
-            std::strcmp(received_.back().path.data(), message.path.data()) == 0)
+        if (!wasEmpty && sameKind(received_.back(), message))
             received_.back() = message;
         else if (received_.size() < kMostWaiting)
             received_.push_back(message);

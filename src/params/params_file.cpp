@@ -9,8 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -46,20 +45,11 @@ bool readValue(const toml::node &node, GivenValue &value) {
     return true;
 }
 
-// The shortest decimal that reads back as the same float, so 0.1 is saved as
-// 0.1 and not as the double nearest the float nearest 0.1.
-double asWritten(float value) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof(text), value).ptr;
-    *end = '\0';
-    return std::strtod(text, nullptr);
-}
-
 void insert(toml::table &table, const Parameter &p) {
     const ParamValue &v = p.value;
     switch (p.declared.type) {
     case ParamType::kFloat:
-        table.insert(p.declared.name, asWritten(v[0]));
+        table.insert(p.declared.name, v[0]);
         break;
     case ParamType::kInt:
         table.insert(p.declared.name, static_cast<int64_t>(v[0]));
@@ -70,7 +60,7 @@ void insert(toml::table &table, const Parameter &p) {
     default: {
         toml::array components;
         for (int i = 0; i < componentCount(p.declared.type); ++i)
-            components.push_back(asWritten(v[static_cast<std::size_t>(i)]));
+            components.push_back(v[static_cast<std::size_t>(i)]);
         table.insert(p.declared.name, std::move(components));
     }
     }
@@ -117,8 +107,12 @@ std::string writeParamsFile(const std::string &path, const std::vector<Parameter
     toml::table table;
     for (const Parameter &p : list)
         insert(table, p);
+    // Six significant digits, as a person would write them: a float's exact
+    // digits (0.100000001) say more than the slider that set it meant.
     std::ostringstream text;
-    text << table << '\n';
+    text << toml::toml_formatter(table, toml::toml_formatter::default_flags |
+                                            toml::format_flags::relaxed_float_precision)
+         << '\n';
     std::string temporary = path + ".XXXXXX";
     const int fd = mkstemp(temporary.data());
     if (fd < 0)

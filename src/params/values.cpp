@@ -68,9 +68,9 @@ std::string fitValue(const ParamDeclaration &declared, const GivenValue &given, 
         return shapeProblem(declared);
     ParamValue fitted = given.components;
     if (declared.type == ParamType::kInt) {
-        if (!roundNumbers && std::nearbyint(fitted[0]) != fitted[0])
+        if (!roundNumbers && std::round(fitted[0]) != fitted[0])
             return shapeProblem(declared);
-        fitted[0] = std::nearbyint(fitted[0]);
+        fitted[0] = std::round(fitted[0]);
     }
     value = fitted;
     return "";
