@@ -40,6 +40,14 @@ bool sameKind(const OscMessage &a, const OscMessage &b) {
            a.numbers == b.numbers && a.value.count == b.value.count;
 }
 
+// liblo's arguments lie four bytes apart, so an eight-byte one may be
+// misaligned for its union: copied, not read through it.
+template <typename T> T argument(const lo_arg *arg) {
+    T value;
+    std::memcpy(&value, arg, sizeof(value));
+    return value;
+}
+
 } // namespace
 
 bool parseOscAddress(const std::string &text, std::string &host, std::string &port) {
@@ -149,16 +157,16 @@ void OscServer::queue(char *data, std::size_t size) {
             float &component = message.value.components[static_cast<std::size_t>(i)];
             switch (types[i]) {
             case LO_FLOAT:
-                component = argv[i]->f;
+                component = argument<float>(argv[i]);
                 break;
             case LO_INT32:
-                component = static_cast<float>(argv[i]->i);
+                component = static_cast<float>(argument<std::int32_t>(argv[i]));
                 break;
             case LO_DOUBLE:
-                component = static_cast<float>(argv[i]->d);
+                component = static_cast<float>(argument<double>(argv[i]));
                 break;
             case LO_INT64:
-                component = static_cast<float>(argv[i]->h);
+                component = static_cast<float>(argument<std::int64_t>(argv[i]));
                 break;
             default:
                 message.numbers = false;
