@@ -34,6 +34,9 @@ const TypeInfo &info(ParamType type) {
 const std::regex kDeclaration(R"(^\s*uniform\s+(?:(?:lowp|mediump|highp)\s+)?)"
                               R"((float|int|bool|vec2|vec3|vec4)\s+([A-Za-z_]\w*)\s*=\s*)"
                               R"(([^;]*);\s*(?://(.*))?$)");
+// std::regex recurses once a character, so a line of some tens of thousands
+// would overflow the stack; no declaration is anywhere near this long.
+constexpr std::size_t kLongestDeclaration = 512;
 const std::regex kConstructor(R"(^\s*(vec[234])\s*\((.*)\)\s*$)");
 
 // Block comments become spaces, line ends kept, so no declaration inside one
@@ -139,7 +142,8 @@ std::vector<ParamDeclaration> scanDeclarations(const std::string &source) {
     std::istringstream lines(withoutBlockComments(source));
     std::smatch match;
     for (std::string line; std::getline(lines, line);) {
-        if (line.find('=') == std::string::npos || !std::regex_match(line, match, kDeclaration))
+        if (line.size() > kLongestDeclaration || line.find('=') == std::string::npos ||
+            !std::regex_match(line, match, kDeclaration))
             continue;
         const TypeInfo &type = *std::find_if(std::begin(kTypes), std::end(kTypes),
                                              [&](const TypeInfo &t) { return match[1] == t.name; });
