@@ -61,9 +61,10 @@ void startValue(Parameters &parameters, Parameter &p, std::string *firstBadSetti
     }
 }
 
-void reportUnused(Parameters &parameters) {
+// The command line's names once a build; the file's again each time it is read.
+void reportUnused(Parameters &parameters, bool settingsToo) {
     for (const Setting &setting : parameters.settings)
-        if (named(parameters.list, setting.name) == nullptr)
+        if (settingsToo && named(parameters.list, setting.name) == nullptr)
             say(msg::unused(setting.name));
     for (const SavedValue &saved : parameters.saved)
         if (named(parameters.list, saved.name) == nullptr)
@@ -137,7 +138,7 @@ std::string updateParameters(Parameters &parameters, Programs &programs, bool st
         else if (old->origin != ParamOrigin::kInitialiser)
             p = {p.declared, old->value, old->origin};
     }
-    reportUnused(parameters);
+    reportUnused(parameters, true);
     for (const ProgramRef &program : refs)
         bind(parameters, program);
     // A set without parameters has nothing to draw again.
@@ -182,7 +183,7 @@ void takeSavedValues(Parameters &parameters, std::vector<SavedValue> saved) {
         else
             say(msg::inFile(value->line, value->column, problem));
     }
-    reportUnused(parameters);
+    reportUnused(parameters, false);
     ++parameters.changes;
 }
 

@@ -54,7 +54,8 @@ void resetParameters(Parameters &parameters);
 
 // params.toml was read again: its values replace all but those of --set, and
 // a value that came from the file and is gone from it returns to its
-// initialiser. Prints as updateParameters does.
+// initialiser. Prints a line for each saved value no program declares or of
+// the wrong shape.
 void takeSavedValues(Parameters &parameters, std::vector<SavedValue> saved);
 
 // On the current program: one uniform call for each parameter it uses whose
