@@ -88,6 +88,10 @@ class Parameters(Case):
         window.wait_for(lambda: "Saved %s\n" % saved in window.output(), "Save")
         with open(saved) as text:
             self.assertEqual(text.read(), "level = 1.0\non = true\npair = [ 0.5, 0.75 ]\n")
+        window.xdotool("mousemove", "--window", str(window.window.id), str(xs[0] + 4), str(top + 4), "mousedown", "1")
+        window.passes()
+        window.xdotool("mouseup", "1")
+        window.wait_for(lambda: window.pixel(600, 400) == (64, 64, 191), "Reset: the initialisers")
 
     def test_osc_messages_and_a_watched_params_file_keep_the_command_line_across_reloads(self):
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
@@ -107,8 +111,10 @@ class Parameters(Case):
         window.wait_for(lambda: window.pixel(400, 300) == (128, 128, 0), "the last of a burst")
         write(shaders + "/params.toml", "level = [")
         window.wait_for(lambda: "params.toml:1:10" in window.output(), "a broken file")
-        write(shaders + "/params.toml", "level = 0.25\non = true\n")  # --set on=false still wins
-        window.wait_for(lambda: window.pixel(400, 300) == (64, 64, 0), "saved values")
+        write(shaders + "/params.toml", "level = 0.75\non = true\n")  # --set on=false still wins
+        window.wait_for(lambda: window.pixel(400, 300) == (191, 191, 0), "saved values")
+        os.remove(shaders + "/params.toml")
+        window.wait_for(lambda: window.pixel(400, 300) == (64, 64, 0), "gone from the file: the initialiser")
         subprocess.run(["oscsend", "127.0.0.1", str(port), "/quorlin/reload"], check=True)
         window.wait_for(lambda: "Reloaded" in window.output(), "a reload")
         window.passes()
