@@ -51,26 +51,25 @@ struct Scratch {
 
 TEST(Parameters, DeclarationsTheirCommentsAndDefaultRanges) {
     const std::string source =
-        std::string(
-            "uniform float speed = 1.5;\n") "uniform float gain = -0.25; // the gain, in prose\n"
-                                            "  uniform highp int count = 0x10; // 0 100\n"
-                                            "uniform int steps=3;\n"
-                                            "uniform bool on = true; // 0 1\n"
-                                            "uniform vec2 centre = vec2(400.0, 300.0); // xy\n"
-                                            "uniform vec3 tint = vec3(.5); // color\n"
-                                            "uniform vec4 mixed = vec4(1, -2, 0.5, 1.0f); // 0 10 "
-                                            "step 0.5\n"
-                                            "uniform float quiet = 1e-1; // step 0.1\n"
-                                            "uniform vec2 notColour = vec2(1, 2); // color\n"
-                                            "uniform float upsideDown = 1.0; // 5 1\n"
-                                            "uniform vec3 short = vec3(1.0, 2.0);\n"
-                                            "uniform vec3 wrongType = vec2(1.0, 2.0);\n"
-                                            "uniform float sum = 1.0 + 2.0;\n"
-                                            "uniform float plain;\n"
-                                            "/* uniform float commented = 1.0;\n"
-                                            "   uniform float stillCommented = 1.0; */\n"
-                                            "float notUniform = 1.0;\n"
-                                            "uniform float tooLong = 1.0; // " +
+        std::string("uniform float speed = 1.5;\n"
+                    "uniform float gain = -0.25; // the gain, in prose\n"
+                    "  uniform highp int count = 0x10; // 0 100\n"
+                    "uniform int steps=3;\n"
+                    "uniform bool on = true; // 0 1\n"
+                    "uniform vec2 centre = vec2(400.0, 300.0); // xy\n"
+                    "uniform vec3 tint = vec3(.5); // color\n"
+                    "uniform vec4 mixed = vec4(1, -2, 0.5, 1.0f); // 0 10 step 0.5\n"
+                    "uniform float quiet = 1e-1; // step 0.1\n"
+                    "uniform vec2 notColour = vec2(1, 2); // color\n"
+                    "uniform float upsideDown = 1.0; // 5 1\n"
+                    "uniform vec3 short = vec3(1.0, 2.0);\n"
+                    "uniform vec3 wrongType = vec2(1.0, 2.0);\n"
+                    "uniform float sum = 1.0 + 2.0;\n"
+                    "uniform float plain;\n"
+                    "/* uniform float commented = 1.0;\n"
+                    "   uniform float stillCommented = 1.0; */\n"
+                    "float notUniform = 1.0;\n"
+                    "uniform float tooLong = 1.0; // ") +
         std::string(100000, ' ') + "\n";
     std::vector<std::string> found;
     for (const ParamDeclaration &d : scanDeclarations(source))
