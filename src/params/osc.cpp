@@ -63,11 +63,10 @@ bool parseOscAddress(const std::string &text, std::string &host, std::string &po
 
 OscServer::~OscServer() {
     if (thread_.joinable()) {
+        // An eventfd refuses a write only when its counter would overflow.
         const std::uint64_t one = 1;
-        if (write(stop_, &one, sizeof(one)) == sizeof(one))
-            thread_.join();
-        else
-            thread_.detach();
+        [[maybe_unused]] const ssize_t written = write(stop_, &one, sizeof(one));
+        thread_.join();
     }
     if (stop_ >= 0)
         close(stop_);
