@@ -3,6 +3,8 @@
 #include "app/options.h"
 
 #include "output/output_name.h"
+#include "params/messages.h"
+#include "params/osc.h"
 
 #include <CLI/CLI.hpp>
 
@@ -83,6 +85,19 @@ void parseImageChoices(const std::vector<std::string> &textures,
     }
 }
 
+void parseParameterChoices(const std::vector<std::string> &settings, Options &options) {
+    for (const std::string &text : settings) {
+        Setting setting{text, {}, {}};
+        const std::string problem = parseSetting(text, setting.name, setting.value);
+        if (!problem.empty())
+            throw UsageError{problem};
+        options.settings.push_back(setting);
+    }
+    std::string host, port;
+    if (!options.osc.empty() && !parseOscAddress(options.osc, host, port))
+        throw UsageError{param_messages::badAddress(options.osc)};
+}
+
 } // namespace
 
 ParseResult refuseUsage(const std::string &message, std::ostream &err) {
@@ -143,8 +158,17 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                    "comma-separated (repeatable)")
         ->type_name("NAME=OPTIONS")
         ->allow_extra_args(false);
+    std::vector<std::string> settings;
+    app.add_option("--set", settings,
+                   "Parameter NAME starts at VALUE: a number, true, false or comma-separated "
+                   "numbers (repeatable)")
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false);
+    app.add_option("--osc", options.osc,
+                   "Take parameter values as OSC messages on UDP PORT of 127.0.0.1, or of HOST")
+        ->type_name("[HOST:]PORT");
     app.footer("Keys: space starts and pauses, R reloads, S saves a screenshot, 1-4 show a "
-               "render target, 0 the image, Escape quits." +
+               "render target, 0 the image, Tab shows the parameters, Escape quits." +
                (examplesDir.empty() ? "" : "\n\nExample sets: " + examplesDir));
 
     try {
@@ -158,6 +182,7 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
             throw UsageError{"--time and --rate take finite numbers"};
         checkPaths(options);
         parseImageChoices(textures, samplers, options);
+        parseParameterChoices(settings, options);
         options.fixedClock = time->count() > 0 || rate->count() > 0 || start->count() > 0;
         const std::string unusable = applyRecordingRules(options, rate->count() > 0);
         if (!unusable.empty())

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "inputs/samplers.h"
+#include "params/values.h"
 
 #include <ostream>
 #include <string>
@@ -29,6 +30,8 @@ struct Options {
     int startFrame = 0;
     std::string expect; // a reference PNG to compare the last frame with
     int tolerance = 2;
+    std::vector<Setting> settings; // --set, in the order given
+    std::string osc;               // --osc PORT or HOST:PORT; empty: no OSC server
 };
 
 // The status of a command that cannot be run as given.

@@ -4,6 +4,7 @@ an install with its manual page (which the sanitizer build does not make)."""
 import os, pathlib, re, subprocess, tempfile
 
 from harness import BANNER, SHADERS, Case, png, start_server
+from test_params import FILES
 from test_pictures import image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -42,6 +43,18 @@ class Plain(Case):
         if os.environ.get("QUORLIN_UPDATE_GOLDEN"):
             golden.write_text(actual)
         self.assertEqual(actual, golden.read_text())
+
+    def test_a_parameter_is_set_once_in_each_program_that_uses_it(self):
+        """level, read by buffer A and the image; --time 0 keeps every iTime off 0.375."""
+        root = self.project(**FILES)
+        trace = os.path.join(root, "run.trace")
+        for sets, value, calls in [([], "0.25", 0), (["--set", "level=0.375"], "0.375", 2)]:
+            self.run_quorlin("--frames", "3", "--time", "0", "--size", "64x48", *sets, root + "/Shaders",
+                             prefix=["apitrace", "trace", "-o", trace], display=self.display)
+            dump = subprocess.run(["apitrace", "dump", "--color=never", "--call-nos=no", "--arg-names=no", trace],
+                                  capture_output=True, text=True, check=True).stdout
+            self.assertEqual(len(re.findall(r'glGetUniformLocation\(\d+, "level"\)', dump)), 2, "once a link")
+            self.assertEqual(len(re.findall(r"glUniform1f\(\d+, %s\)" % value, dump)), calls, "in three frames")
 
     def test_valgrind_finds_no_memory_errors(self):
         root = self.project(**{"Image.frag": image("t(iChannel1)"), "BufferA.fs": image("t(iChannel0) + vec4(0.1)"),

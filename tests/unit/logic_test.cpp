@@ -71,6 +71,20 @@ TEST(Options, BadUsageNamesTheProblem) {
          "--rate: a GIF plays at most 50 frames per second, not 50.5"},
         {"--expect /none.png", "--expect: '/none.png' does not exist"},
         {"--expect /dev/null", "--expect: '/dev/null' is not a PNG"},
+        {"--set speed", "--set: 'speed' is not NAME=VALUE"},
+        {"--set =1", "--set: '=1' is not NAME=VALUE"},
+        {"--set a=", "--set: '' in 'a=' is not a number, true, false or 2 to 4 comma-separated "
+                     "numbers"},
+        {"--set a=1,2,3,4,5", "--set: '1,2,3,4,5' in 'a=1,2,3,4,5' is not a number, true, false "
+                              "or 2 to 4 comma-separated numbers"},
+        {"--set a=1,,2", "--set: '1,,2' in 'a=1,,2' is not a number, true, false or 2 to 4 "
+                         "comma-separated numbers"},
+        {"--set a=nan", "--set: 'nan' in 'a=nan' is not a number, true, false or 2 to 4 "
+                        "comma-separated numbers"},
+        {"--osc 0", "--osc: '0' is not PORT or HOST:PORT with PORT from 1 to 65535"},
+        {"--osc host:65536", "--osc: 'host:65536' is not PORT or HOST:PORT with PORT from 1 to "
+                             "65535"},
+        {"--osc :9000", "--osc: ':9000' is not PORT or HOST:PORT with PORT from 1 to 65535"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(parse(c[0]), start + c[1] + hint);
