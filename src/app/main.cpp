@@ -5,6 +5,7 @@
 #include "app/install_paths.h"
 #include "app/new_set.h"
 #include "app/options.h"
+#include "import/import_set.h"
 #include "render/passes.h"
 #include "shader/programs.h"
 #include "shader/shader_files.h"
@@ -25,6 +26,8 @@ int main(int argc, char **argv) {
         return parsed.status;
     if (!options.newSet.empty())
         return writeNewSet(options.newSet, std::cout, std::cerr);
+    if (!options.import.empty())
+        return importSet(options.import, options.shaderDir, options.media, std::cout, std::cerr);
 
     std::error_code cwdError;
     const std::filesystem::path workingDirectory = std::filesystem::current_path(cwdError);
