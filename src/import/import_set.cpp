@@ -121,6 +121,7 @@ class Importer {
 
     toml::table channelsOf(const std::string &table, const ExportedPass &pass) {
         toml::table channels;
+        std::set<std::string> seen; // a channel may be seen yet left unwired
         for (const ExportedInput &input : pass.inputs) {
             if (input.channel.size() != 1 || input.channel[0] < '0' || input.channel[0] > '3') {
                 lines_.push_back(importLines::badChannel(table, input.channel));
@@ -128,7 +129,7 @@ class Importer {
             }
             const std::string key = "iChannel" + input.channel;
             const std::string where = table + " " + key;
-            if (channels.contains(key)) {
+            if (!seen.insert(key).second) {
                 lines_.push_back(importLines::secondInput(where));
                 continue;
             }
@@ -156,6 +157,7 @@ class Importer {
     void wirePass(toml::table &channels, const std::string &key, const std::string &where,
                   const InputType &type, const ExportedInput &input) {
         const PassKind *read = passRead(input);
+        // Only passes that render into a target have a placeholder for it.
         if (read == nullptr || !*read->placeholder) {
             lines_.push_back(importLines::noPass(where, type));
             return;

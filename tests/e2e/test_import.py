@@ -16,11 +16,12 @@ def buffer_input(id, channel, number, **sampler):
             "sampler": sampler}
 
 
-# Passes out of order; B found by its output's id, A by its number id, D by its placeholder only.
+# Passes out of order. A buffer is found by the id its pass's outputs carry, a string (B) or a
+# number (A), before its placeholder picture (buffer02.png, C): D by that alone.
 EXPORT = {"Shader": {**LOOSE, "info": {"name": "Wired", "username": "me", "description": "Two\r\nlines\x01"},
                      "renderpass": [
     {"name": "Image", "type": "image", "code": IMAGE, "outputs": [{"id": 37, "channel": 0}], "inputs": [
-        buffer_input("XsXGR8", 2, 1, **SAMPLED),
+        buffer_input("XsXGR8", 2, 2, **SAMPLED),
         {"id": 30, "channel": 0, "ctype": "texture", "src": "/media/a/wood.png",
          "sampler": {"filter": "linear", "wrap": "mirror", "vflip": False, **LOOSE}},
         {"id": "31", "channel": 1, "ctype": "texture", "filepath": "C:\\shaders\\stone.jpg",
@@ -28,7 +29,7 @@ EXPORT = {"Shader": {**LOOSE, "info": {"name": "Wired", "username": "me", "descr
         {"id": 32, "channel": 3, "ctype": "texture", "src": "/media/a/lost.png"}]},
     {"name": "Common", "type": "common", "code": "float shared;", **LOOSE},
     {"name": "Buf B", "type": "buffer", "code": "", "filename": "b.glsl", "outputs": [{"id": "XsXGR8"}],
-     "inputs": [buffer_input("XsXGR8", 0, 1, filter="mipmap"), buffer_input(257, 1, 0, filter="linear", wrap="clamp"),
+     "inputs": [buffer_input("XsXGR8", 0, 1, filter="mipmap"), buffer_input(257, 1, 2, filter="linear", wrap="clamp"),
                 {"id": 5, "channel": 2, "type": "keyboard", "src": "/presets/tex00.jpg"},
                 {"id": 6, "channel": "3", "type": "cubemap", "src": "/media/a/cube.png"}]},
     {"name": "Buffer A", "type": "buffer", "code": BUFFER % "0.5", "outputs": [{"id": 257, "channel": 0}],
