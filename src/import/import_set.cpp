@@ -77,7 +77,7 @@ class Importer {
             throw ExportRefused{importLines::kNoImage};
         toml::table wiring;
         for (const auto &[kind, pass] : written)
-            if (*kind->table)
+            if (*kind->table && kind->notYet == nullptr)
                 wiring.insert(kind->table, channelsOf(kind->table, *pass));
         wiring.insert("mouse", "click");
         std::ostringstream toml;

@@ -7,7 +7,8 @@
 #include <vector>
 
 // A pass a set can hold. One with notYet is a pass Quorlin cannot run yet: a
-// line says so, and its code is kept when it has a file.
+// line says so, its code is kept when it has a file, and its table is left out
+// of quorlin.toml, which would refuse it.
 struct PassKind {
     const char *name;        // the export's name, spaces left out ("Buf A" reads as "Buffer A")
     const char *type;        // the export's type, when that alone names the pass

@@ -7,6 +7,7 @@ from test_everyday import small_files_only
 
 IMAGE = "void mainImage(out vec4 c, in vec2 p) { c = texture(iChannel2, p / iResolution.xy); }"
 BUFFER = "void mainImage(out vec4 c, in vec2 p) { c = vec4(%s); }"
+CUBE = "void mainCubemap(out vec4 c, in vec2 p, in vec3 o, in vec3 d) { c = vec4(d, 1); }"
 LOOSE = {"ver": "0.1", "published": 3, "srgb": "false", "internal": "byte"}  # keys that mean nothing here
 SAMPLED = {"filter": "nearest", "wrap": "clamp", "vflip": "true", **LOOSE}
 
@@ -36,11 +37,13 @@ EXPORT = {"Shader": {**LOOSE, "info": {"name": "Wired", "username": "me", "descr
      "inputs": [buffer_input("gone", 0, 3), {"id": 7, "channel": 4, "type": "texture", "src": "a.png"}]},
     {"name": "Buffer E", "type": "buffer", "code": BUFFER % "1"},
     {"name": "Buffer C", "type": "buffer", "code": ""},
+    {"name": "Cube A", "type": "cubemap", "code": CUBE, "inputs": [buffer_input(257, 0, 0)]},
     {"name": "Sound", "type": "sound", "code": "vec2 mainSound(int s, float t) { return vec2(0); }"}]}}
 
 PRINTED = """shader.json holds 2 shaders; imported the first, "Wired"
 Pass "Buffer E" is none of Image, Buffer A to D, Common, Cube A, Sound: not imported
 Pass "Buffer C" has no code: not imported
+Pass "Cube A": Quorlin cannot run cube map passes yet; its code is in CubeA.fs
 Pass "Sound": Quorlin cannot run sound passes yet; not imported
 Image iChannel1: wrap "spiral" is none of clamp, repeat, mirror; left at the default
 Missing media lost.png for Image iChannel3: put it beside shader.json
@@ -75,10 +78,10 @@ class Import(Case):
         result = self.run_quorlin("--import", "shader.json", "new set", "--media", "sub", cwd=root)
         self.assertEqual((result.returncode, result.stdout, result.stderr), (0, PRINTED, ""))
         made = pathlib.Path(root, "new set")
-        self.assertEqual(sorted(path.name for path in made.iterdir()), ["BufferA.fs", "BufferB.fs", "Image.frag",
-                         "common.incl", "quorlin.toml", "stone.jpg", "wood.png"])
+        self.assertEqual(sorted(path.name for path in made.iterdir()), ["BufferA.fs", "BufferB.fs", "CubeA.fs",
+                         "Image.frag", "common.incl", "quorlin.toml", "stone.jpg", "wood.png"])
         for name, content in [("Image.frag", IMAGE), ("BufferA.fs", BUFFER % "0.5"), ("BufferB.fs", media["b.glsl"]),
-                              ("common.incl", "float shared;")]:
+                              ("common.incl", "float shared;"), ("CubeA.fs", CUBE)]:
             self.assertEqual((made / name).read_text(), content, name)
         self.assertEqual(((made / "wood.png").read_bytes(), (made / "stone.jpg").read_bytes()),
                          (media["wood.png"], media["sub/stone.jpg"]))
