@@ -80,7 +80,7 @@ void checkImport(const CLI::App &app, const Options &options) {
               option->check_name("SHADER_DIR")))
             throw UsageError{"--import takes only DIR and --media"};
     std::error_code ignored;
-    if (!options.media.empty() && !std::filesystem::is_directory(options.media, ignored))
+    if (app.count("--media") > 0 && !std::filesystem::is_directory(options.media, ignored))
         throw UsageError{"--media: '" + options.media + "' is not a directory"};
 }
 
