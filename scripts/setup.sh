@@ -14,6 +14,7 @@ packages=(
     libcli11-dev xdotool python3 python3-xlib python3-pil apitrace hyperfine time
     valgrind clang libclang-rt-14-dev help2man man-db ffmpeg
     libtomlplusplus-dev liblo-dev liblo-tools libimgui-dev
+    nlohmann-json3-dev
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include "params/messages.h"
 #include "params/osc.h"
 #include "params/params_file.h"
+#include "import/import_set.h"
 #include "render/passes.h"
 #include "shader/programs.h"
 #include "shader/shader_files.h"
@@ -38,6 +39,8 @@ int main(int argc, char **argv) {
         return parsed.status;
     if (!options.newSet.empty())
         return writeNewSet(options.newSet, std::cout, std::cerr);
+    if (!options.import.empty())
+        return importSet(options.import, options.shaderDir, options.media, std::cout, std::cerr);
 
     std::error_code cwdError;
     const std::filesystem::path workingDirectory = std::filesystem::current_path(cwdError);

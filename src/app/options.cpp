@@ -69,6 +69,23 @@ void checkNewSet(const CLI::App &app, const std::string &dir) {
             throw UsageError{"--new takes no other option or argument"};
 }
 
+// --import writes files into SHADER_DIR and runs nothing; --media only helps it.
+void checkImport(const CLI::App &app, const Options &options) {
+    if (options.import.empty())
+        throw UsageError{"--import: the file name is empty"};
+    if (options.shaderDir.empty())
+        throw UsageError{"--import: give the directory to write the set into, as in "
+                         "--import FILE.json DIR"};
+    for (const CLI::Option *option : app.get_options())
+        if (option->count() > 0 &&
+            !(option->check_name("--import") || option->check_name("--media") ||
+              option->check_name("SHADER_DIR")))
+            throw UsageError{"--import takes only DIR and --media"};
+    std::error_code ignored;
+    if (app.count("--media") > 0 && !std::filesystem::is_directory(options.media, ignored))
+        throw UsageError{"--media: '" + options.media + "' is not a directory"};
+}
+
 void parseImageChoices(const std::vector<std::string> &textures,
                        const std::vector<std::string> &samplers, Options &options) {
     for (const std::string &text : textures) {
@@ -149,6 +166,14 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                                   "Write a copy of the shipped shader set into the new or "
                                   "empty directory DIR, then exit")
                        ->type_name("DIR");
+    auto *import = app.add_option("--import", options.import,
+                                  "Write a set made from a shader's JSON export into the new or "
+                                  "empty directory SHADER_DIR, then exit")
+                       ->type_name("FILE.json");
+    auto *media = app.add_option("--media", options.media,
+                                 "With --import: a directory to look in for media that is not "
+                                 "beside FILE.json")
+                      ->type_name("DIR");
     std::vector<std::string> textures, samplers;
     app.add_option("--texture", textures, "Sampler NAME reads image FILE (repeatable)")
         ->type_name("NAME=FILE")
@@ -175,6 +200,12 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         app.parse(argc, argv);
         if (newSet->count() > 0)
             checkNewSet(app, options.newSet);
+        if (import->count() > 0) {
+            checkImport(app, options);
+            return {true, 0};
+        }
+        if (media->count() > 0)
+            throw UsageError{"--media goes with --import"};
         if (!size.empty())
             parseSize(size, options);
         // A range check lets NaN through.

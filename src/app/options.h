@@ -25,6 +25,8 @@ struct Options {
     int maxFps = 0; // 0: unthrottled
     bool vsync = false;
     std::string newSet;  // not empty: write a new set there instead of running
+    std::string import;  // not empty: write a set from this export into shaderDir instead
+    std::string media;   // where --import also looks for media
     std::string record;  // a video or PNG sequence named by --output, which is then empty
     std::string encoder; // ffmpeg's path, found once when recording a video
     int startFrame = 0;

@@ -49,6 +49,11 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--output /none/q.png", "--output: the folder '/none' does not exist"},
         {"--new d --vsync", "--new takes no other option or argument"},
         {"/tmp --new d", "--new takes no other option or argument"},
+        {"--import a.json", "--import: give the directory to write the set into, as in "
+                            "--import FILE.json DIR"},
+        {"--import a.json d --watch", "--import takes only DIR and --media"},
+        {"--import a.json d --media /none", "--media: '/none' is not a directory"},
+        {"--media /tmp d", "--media goes with --import"},
         {"--texture a", "--texture: 'a' is not NAME=FILE"},
         {"--texture =/proc/self/exe", "--texture: '=/proc/self/exe' is not NAME=FILE"},
         {"--texture a=/none.png", "--texture: '/none.png' does not exist"},
@@ -98,6 +103,7 @@ TEST(Options, BadUsageNamesTheProblem) {
     }
     EXPECT_EQ(parse("--output q.png --frames 2 --size 8x8"), "run||");
     EXPECT_EQ(parse("--max-fps 1000 --vsync --watch"), "run||");
+    EXPECT_EQ(parse("--media /tmp --import a.json /none/d"), "run||");
     EXPECT_EQ(parse("--version"), "0|quorlin 0.2.0\n|");
     const std::string help = "0|Fills a window, frame after frame, with a fragment shader you "
                              "write.\nUsage: quorlin [OPTIONS] [SHADER_DIR]\n";
