@@ -2,7 +2,7 @@
 each thing left out), and exports or directories that are refused without leaving anything."""
 import json, os, pathlib, shutil, tempfile, tomllib
 
-from harness import Case
+from harness import Case, png
 from test_everyday import small_files_only
 
 IMAGE = "void mainImage(out vec4 c, in vec2 p) { c = texture(iChannel2, p / iResolution.xy); }"
@@ -88,6 +88,9 @@ class Import(Case):
         toml = (made / "quorlin.toml").read_text()
         self.assertTrue(toml.startswith("# Wired\n# by me\n#\n# Two\n# lines\n\n"), toml)
         self.assertEqual(tomllib.loads(toml), WIRING)
+        # The set runs as written: the image reads Buffer B's 0.25 on channel 2, as the export wired it.
+        self.run_quorlin("--size", "16x8", "--output", "out.png", "new set", cwd=root, display=self.display)
+        self.assertEqual(png(os.path.join(root, "out.png"))[1](8, 4)[:3], (64, 64, 64))
 
     def test_refused_exports_and_directories_leave_nothing(self):
         image = [{"name": "Image", "type": "image", "code": IMAGE * 40}]
