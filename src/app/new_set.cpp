@@ -12,7 +12,7 @@ int writeNewSet(const std::string &dir, std::ostream &out, std::ostream &err) {
         err << "quorlin: " << refused << std::endl;
         return kUsageStatus;
     }
-    std::vector<SetFile> files;
+    std::vector<FileToWrite> files;
     for (std::size_t k = 0; k < kShippedFiles; ++k)
         files.push_back(
             {kShippedSet[k].name,

@@ -70,7 +70,7 @@ std::string copyInto(std::FILE *stream, const std::string &source, const std::st
     return problem;
 }
 
-void writeFile(const fs::path &path, const SetFile &file, Made &made) {
+void writeFile(const fs::path &path, const FileToWrite &file, Made &made) {
     // "x": a file that appeared meanwhile is neither overwritten nor removed as ours.
     std::FILE *stream = std::fopen(path.c_str(), "wx");
     if (stream == nullptr)
@@ -100,11 +100,12 @@ std::string refusedSetDirectory(const std::string &dir, const std::string &optio
     return "";
 }
 
-int writeSetFiles(const std::string &dir, const std::vector<SetFile> &files, std::ostream &err) {
+int writeSetFiles(const std::string &dir, const std::vector<FileToWrite> &files,
+                  std::ostream &err) {
     Made made;
     try {
         makeDirectories(dir, made);
-        for (const SetFile &file : files)
+        for (const FileToWrite &file : files)
             writeFile(fs::path(dir) / file.name, file, made);
     } catch (const Failure &failure) {
         err << "quorlin: " << failure.what << std::endl;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct SetFile {
+struct FileToWrite {
     std::string name;   // in the set's directory
     std::string bytes;  // what the file holds, unless copyOf names one
     std::string copyOf; // not empty: a file whose bytes are copied instead
@@ -18,7 +18,7 @@ std::string refusedSetDirectory(const std::string &dir, const std::string &optio
 
 // Creates dir and its missing parents and writes files into it, each created
 // afresh. Returns 0, or 1 after saying why on err and removing what it made.
-int writeSetFiles(const std::string &dir, const std::vector<SetFile> &files, std::ostream &err);
+int writeSetFiles(const std::string &dir, const std::vector<FileToWrite> &files, std::ostream &err);
 
 // The text as a POSIX shell reads it back: unchanged when it holds only safe
 // characters, single-quoted otherwise.

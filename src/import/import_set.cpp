@@ -65,7 +65,7 @@ class Importer {
         : json_(json), beside_(fs::path(json).parent_path()), media_(media) {}
 
     // The files of the set, quorlin.toml last; the lines go to lines().
-    std::vector<SetFile> plan(const ExportedShader &shader) {
+    std::vector<FileToWrite> plan(const ExportedShader &shader) {
         if (shader.shaders > 1)
             lines_.push_back(importLines::moreShaders(json_, shader.shaders, shader.name));
         std::vector<std::pair<const PassKind *, const ExportedPass *>> written;
@@ -249,7 +249,7 @@ class Importer {
     const std::string json_;
     const fs::path beside_;
     const std::string media_;
-    std::vector<SetFile> files_;
+    std::vector<FileToWrite> files_;
     std::vector<std::string> lines_;
     std::map<std::string, const PassKind *> outputs_;
     std::set<const PassKind *> taken_;
@@ -261,7 +261,7 @@ class Importer {
 int importSet(const std::string &json, const std::string &dir, const std::string &media,
               std::ostream &out, std::ostream &err) {
     Importer importer(json, media);
-    std::vector<SetFile> files;
+    std::vector<FileToWrite> files;
     try {
         files = importer.plan(readExport(json));
     } catch (const ExportRefused &refused) {
