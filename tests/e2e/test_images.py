@@ -199,6 +199,7 @@ class Images(Case):
                 ("pic.png", picture((1, 1), [GREEN]), GREEN, "Reloaded"),
                 ("pic.png", b"corrupt", GREEN, "Failed to load image %s/pic.png for pic: " % shaders),
                 ("pic.png", CUT, GREEN, "Failed to load image %s/pic.png for pic: outofdata" % shaders),
+                ("late.png", CUT, GREEN, "Failed to load image %s/late.png for late: outofdata" % shaders),
                 ("late.png", picture((1, 1), [BLUE]), (0, 255, 255), "Reloaded"),
         ]:
             count = window.output().count(marker)
