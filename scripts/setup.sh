@@ -24,6 +24,8 @@ running=(
 testing=(
     libgtest-dev xdotool python3 python3-xlib python3-pil apitrace hyperfine time
     valgrind clang libclang-rt-14-dev help2man man-db ffmpeg
+    libtomlplusplus-dev liblo-dev liblo-tools libimgui-dev
+    nlohmann-json3-dev
 )
 
 # apt's output cut down to a line a package: what is fetched, then what is set up.

@@ -8,6 +8,10 @@
 #include "app/new_set.h"
 #include "app/no_window.h"
 #include "app/options.h"
+#include "import/import_set.h"
+#include "params/messages.h"
+#include "params/osc.h"
+#include "params/params_file.h"
 #include "render/passes.h"
 #include "shader/programs.h"
 #include "shader/shader_files.h"
@@ -20,6 +24,16 @@
 #include <iostream>
 #include <system_error>
 
+namespace {
+
+// A start that cannot go on, though the command line is well formed.
+int refuseStart(const std::string &problem) {
+    std::cerr << "quorlin: " << problem << std::endl;
+    return kUsageStatus;
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
     Options options;
     const ParseResult parsed =
@@ -28,6 +42,8 @@ int main(int argc, char **argv) {
         return parsed.status;
     if (!options.newSet.empty())
         return writeNewSet(options.newSet, std::cout, std::cerr);
+    if (!options.import.empty())
+        return importSet(options.import, options.shaderDir, options.media, std::cout, std::cerr);
     if (!options.record.empty())
         catchInterrupts();
 
@@ -37,10 +53,24 @@ int main(int argc, char **argv) {
                                       ? defaultShaderDir(shaderRootOf(workingDirectory))
                                       : options.shaderDir;
     // Bad usage that needs the shader directory, still before any output.
-    const ImageChoices choices{options.textures, options.samplers, shaderDir};
-    const std::string choiceProblem = channelSamplerProblem(choices);
+    Wiring wiring{{options.textures, options.samplers, shaderDir}, {}};
+    const std::string setProblem = readSetFile(shaderDir, wiring.set);
+    if (!setProblem.empty()) {
+        std::cerr << "quorlin: " << setProblem << std::endl;
+        return kUsageStatus;
+    }
+    const std::string choiceProblem =
+        wiring.set.present ? "" : channelSamplerProblem(wiring.choices);
     if (!choiceProblem.empty())
         return refuseUsage(choiceProblem, std::cerr).status;
+    std::vector<SavedValue> saved;
+    const std::string fileProblem = readParamsFile(paramsFilePath(shaderDir), saved);
+    if (!fileProblem.empty())
+        return refuseStart(fileProblem);
+    OscServer osc;
+    const std::string oscProblem = options.osc.empty() ? "" : osc.listen(options.osc);
+    if (!oscProblem.empty())
+        return refuseStart(param_messages::cannotListen(options.osc, oscProblem));
 
     std::cout << kStandardTag.data() << std::endl;
 
@@ -75,12 +105,13 @@ int main(int argc, char **argv) {
     }
 
     const ShaderFiles files = shaderFilesIn(shaderDir);
-    Scene scene{buildPrograms(files), createImageQuad(),
+    Scene scene{buildPrograms(files, wiring), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(),
                 createRenderTargets(options.width, options.height, options.sizeGiven),
-                glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}, 0, 0}};
-    buildBufferPasses(scene.programs, files, imageChannels(scene.images));
+                glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0},
+                Parameters{{}, 0, options.settings, std::move(saved)}, nullptr};
+    buildBufferPasses(scene.programs, files, scene.inputs.wiring, options.view);
     // A large size is weighed before any target takes memory.
     const std::string memory = options.sizeGiven ? memoryProblem(scene.programs, options) : "";
     if (!memory.empty()) {
@@ -89,15 +120,18 @@ int main(int argc, char **argv) {
         return kUsageStatus;
     }
     prepareTargets(scene, options.view);
-    bindImages(scene);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
+    const std::string badSetting = updateParameters(scene.parameters, scene.programs, true);
     rememberFramebufferSize(window);
 
     scene.programs.image.use();
     setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
 
-    const int status = runFrameLoop(window, scene, shaderDir, files, options);
+    const int status = badSetting.empty()
+                           ? runFrameLoop(window, scene, shaderDir, files, options, osc)
+                           : refuseUsage(badSetting, std::cerr).status;
 
-    deleteImages(scene.images);
+    releasePlan(scene.inputs.plan);
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);
     deleteRenderTargets(scene.targets);
