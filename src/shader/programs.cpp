@@ -65,6 +65,7 @@ Shader build(Failure &first, const SetBuild &set, const std::string &vertex,
              const std::string &fragment, int program) {
     Composition composition;
     composition.shippedFallbacks = set.fallbacks;
+    composition.shippedFragment = set.fallbacks && program == kViewerProgram;
     for (int n = 0; program != kViewerProgram && n < kShaderChannels; ++n)
         composition.channels[n] = channelWire(set.wiring, program, n).source.target;
     Shader shader(readStages(set.files.common, vertex, fragment, composition));

@@ -76,7 +76,7 @@ StageSources readStages(const std::string &commonPath, const std::string &vertex
                         const std::string &fragmentPath, const Composition &composition) {
     StageSources sources;
     const std::string shippedVertex = fallbackFor(vertexPath, composition.shippedFallbacks);
-    const std::string shippedFragment = fallbackFor(fragmentPath, composition.shippedFallbacks);
+    const std::string shippedFragment = fallbackFor(fragmentPath, composition.shippedFragment);
     std::string vertex, fragment, common;
     const std::string *reading = &vertexPath;
     try {

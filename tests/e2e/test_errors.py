@@ -40,7 +40,6 @@ LOCATED = [
 NOT_SAVED = "Not saved: the shaders did not build\n"
 
 
-
 def in_terminal(*args, **options):
     """What quorlin prints when its standard output is a pseudo-terminal."""
     terminal, out = pty.openpty()
@@ -71,6 +70,17 @@ class Errors(Case):
                 self.assertTrue(piped.endswith(NOT_SAVED))
                 reports(piped[:-len(NOT_SAVED)])  # today's reports and nothing else
                 self.assertEqual(re.sub(r"(?m)^%s.*\n" % re.escape(shaders), "", shown), piped)
+
+    def test_an_empty_set_names_its_image_and_borrows_nothing(self):
+        """Without SHADER_DIR, ../Shaders with no files: the shipped image must not stand in for the author's."""
+        root = self.project({})
+        env = dict(os.environ, DISPLAY=self.display, LIBGL_ALWAYS_SOFTWARE="1")
+        shown = in_terminal("--frames", "1", cwd=os.path.join(root, "build"), env=env)
+        image = re.escape(root + "/Shaders/Image.frag")
+        self.assertRegex(shown, r"^%sERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: .*\n%s: No such file or directory\n"
+                         r"ERROR::SHADER_COMPILATION_ERROR of type: VERTEX\n" % (re.escape(BANNER), image))
+        self.assertNotIn("iResolution", shown)
+        self.assertTrue(shown.endswith(NOT_SAVED))
 
     def band(self, window):
         """The band's height at the bottom left (0: none), and the bottom 120 rows of the window."""
