@@ -118,6 +118,13 @@ TEST(Options, BadUsageNamesTheProblem) {
     const std::string help = "0|Fills a window, frame after frame, with a fragment shader you "
                              "write.\nUsage: quorlin [OPTIONS] [SHADER_DIR]\n";
     EXPECT_EQ(parse("--help").rfind(help, 0), 0u);
+    // Value names and ranges in words, never the library's type strings.
+    const std::string shown = parse("--help");
+    for (const char *raw : {"INT", "FLOAT", "TEXT", " in ["})
+        EXPECT_EQ(shown.find(raw), std::string::npos) << raw;
+    for (const char *named :
+         {"--frames N ", "--time T ", "--view N ", "--size WxH ", "from 0 to 4"})
+        EXPECT_NE(shown.find(named), std::string::npos) << named;
 }
 
 TEST(Options, RecordingsAndStartFramesRunOnTheFixedClock) {
