@@ -28,7 +28,9 @@ class Pacing(Case):
         for _ in range(9):
             window.passes_for(0.2)
             shown.append(int(window.title().split()[-1]))
-        self.assertIn(sorted(shown)[4], range(15, 26), "thousands when not paced")
+        # Only the ceiling: a loaded machine may hold the rate below the request, which is the
+        # benchmark's to measure (scripts/bench.sh --pace); unpaced, it is hundreds or thousands.
+        self.assertLessEqual(sorted(shown)[4], 2 * 20, "not paced")
 
     def test_a_paused_window_waits_yet_resumes_redraws_and_reloads(self):
         for pace in (["--max-fps", "30"], ["--vsync"]):  # Xvfb has no vsync: only the paused wait differs
