@@ -104,8 +104,8 @@ NOTHING = "vec4(0, 1, 0, 1) + vec4(%s, 0)" % " + ".join("texture(%s, TexCoord).r
 GOOD = png_bytes((2, 2), 8, 2, [[9] * 6] * 2)
 BROKEN_DATA = GOOD[:GOOD.index(b"IDAT") + 4] + b"\xff\xff" + GOOD[GOOD.index(b"IDAT") + 6:]  # its zlib header
 CUT = GOOD[:-20]  # in its pixel data
-# (what, files beside the shipped ones, arguments, expected: "lines" printed after the banner (DIR is the
-# shader directory), pixels at (x, y from the top) within 2 of exact)
+# (what, files beside the shipped ones, arguments, expected: "lines" printed after the banner; DIR in them and in
+# the arguments is the shader directory, pixels at (x, y from the top) within 2 of exact)
 RUNS = [
     ("upright, nearest", {"pic.png": picture((2, 2), CORNERS), "Image.frag": SHOW_PIC}, ["--sampler", "pic=nearest"],
      {(0, 0): RED, (63, 0): GREEN, (0, 47): BLUE, (63, 47): YELLOW, (16, 12): RED}),
@@ -115,12 +115,14 @@ RUNS = [
       for sampling, wrap in [("linear", "repeat"), ("linear,clamp", "clamp"), ("clamp", "clamp"), (None, "repeat")]],
     # Magnified corners tell nearest from the others, minified stripes mipmaps from the others.
     *[("filter " + (word or "by default"), {"pic.png": picture((2, 2), CORNERS), "fine.png": STRIPES,
-       "Image.frag": FILTERS}, ["--texture", "twin=DIR/fine.png", *(["--sampler", "pic=" + word, "--sampler", "fine="
-                                                                  + word, "--sampler", "twin=" + other] if word else [])],
+       "Image.frag": FILTERS}, ["--texture", "twin=DIR/fine.png", *(["--sampler", "pic=" + word, "--sampler",
+                                                                    "fine=" + word, "--sampler", "twin=" + other]
+                                                                   if word else [])],
        {(16, 6): corner, (20, 36): (stripe,) * 3, (52, 36): (twin,) * 3})
       for word, other, corner, stripe, twin in [
           ("nearest", "linear", RED, 255, 255), ("linear", "mipmap", bilinear(16, 6, "repeat"), 255, 128),
-          ("mipmap", "nearest", bilinear(16, 6, "repeat"), 128, 255), (None, None, bilinear(16, 6, "repeat"), 128, 128)]],
+          ("mipmap", "nearest", bilinear(16, 6, "repeat"), 128, 255),
+          (None, None, bilinear(16, 6, "repeat"), 128, 128)]],
     # (16, 35) and (5, 43) sample the corners at about (-0.23, -0.22) and (-0.74, -0.72); (16, 12) and (5, 4) too.
     *[("wrap %s, and %s through a sampler object" % (wrap, other), {"pic.png": picture((2, 2), CORNERS),
        "Image.frag": TWINS}, ["--sampler", "pic=nearest," + wrap, "--texture", "twin=DIR/pic.png", "--sampler",
@@ -179,8 +181,9 @@ class Images(Case):
                 for name, content in {**files, "../wide.png": WIDE}.items():
                     with open(os.path.join(shaders, name), "wb" if isinstance(content, bytes) else "w") as out:
                         out.write(content)
-                result = self.run_quorlin(*SIZE, *[a.replace("WIDE", wide).replace("DIR", shaders) for a in args], "--output",
-                                          os.path.join(root, "out.png"), shaders, display=self.display)
+                args = [a.replace("WIDE", wide).replace("DIR", shaders) for a in args]
+                result = self.run_quorlin(*SIZE, *args, "--output", os.path.join(root, "out.png"), shaders,
+                                          display=self.display)
                 lines = [re.escape(line).replace("DIR", re.escape(shaders)) if "[^" not in line else
                          line.replace("DIR", re.escape(shaders)) for line in expected.get("lines", [])]
                 self.assertEqual((result.returncode, result.stderr), (0, ""))
