@@ -69,7 +69,7 @@ void drawLastFrame(Scene &scene, const LoopState &state) {
     if (state.rendered > 0) {
         renderToWindow(scene, state.last, state.view, true, framebufferSize());
     } else {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glBindFramebuffer(GL_FRAMEBUFFER, scene.windowFramebuffer);
         clearBoundFramebuffer();
     }
 }
@@ -79,7 +79,7 @@ void saveScreenshot(Scene &scene, const LoopState &state, bool drawnThisPass) {
     if (!drawnThisPass)
         drawLastFrame(scene, state);
     const std::string name = screenshotName();
-    const std::string error = saveWindowPicture(size.x, size.y, name);
+    const std::string error = saveWindowPicture(scene.windowFramebuffer, size.x, size.y, name);
     if (error.empty())
         std::cout << "Saved " << std::filesystem::absolute(name).native() << std::endl;
     else
@@ -88,11 +88,11 @@ void saveScreenshot(Scene &scene, const LoopState &state, bool drawnThisPass) {
 
 // The last frame of a --frames run: its picture comes from the buffer it was
 // drawn into, before the swap.
-int finishRun(const Options &options) {
+int finishRun(const Options &options, GLuint window) {
     if (options.output.empty())
         return 0;
     const glm::ivec2 size = framebufferSize();
-    const std::string error = saveWindowPicture(size.x, size.y, options.output);
+    const std::string error = saveWindowPicture(window, size.x, size.y, options.output);
     if (error.empty())
         return 0;
     std::cout << "Failed to write " << options.output << ": " << error << std::endl;
@@ -138,13 +138,13 @@ bool refreshFrameRate(double now) {
     return true;
 }
 
-int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
+int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
                  const ShaderFiles &files, const Options &options) {
     LoopState state;
     Recording recording(options, scene.resolution);
     state.running = options.frames > 0 || recording.records();
     state.view = options.view;
-    Pacer pacer = startPacing(window, options);
+    Pacer pacer = startPacing(surface, options);
     ShaderWatcher watcher;
     if (options.watch) {
         const std::string error = watcher.open(shaderDir);
@@ -154,10 +154,13 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         showFailure(state, scene.programs.failure);
     }
 
-    while (!glfwWindowShouldClose(window)) {
-        const double now = glfwGetTime();
-        processInput(window, state.mouse, &state.running, &state.spaceHeld);
-        const unsigned pressed = pollCommandKeys(window, state.latches);
+    while (!closeRequested(surface)) {
+        const double now = surfaceTime(surface);
+        unsigned pressed = 0;
+        if (surface.window != nullptr) { // without one: no keys, and the mouse stays at zero
+            processInput(surface.window, state.mouse, &state.running, &state.spaceHeld);
+            pressed = pollCommandKeys(surface.window, state.latches);
+        }
         if (pressed != 0)
             handleCommands(pressed, state, scene, files, shaderDir);
         if (options.watch && watcher.changed(now))
@@ -185,16 +188,16 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             const bool passesRan = renderBufferPasses(scene, uniforms);
             recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
                                 state.rendered);
-            if (refreshFrameRate(glfwGetTime()))
-                glfwSetWindowTitle(window, title_string);
+            if (refreshFrameRate(surfaceTime(surface)))
+                showTitle(surface, title_string);
             nbFrames++;
             state.last = uniforms;
             state.rendered++;
             if (!recording.frameDone(state.rendered))
-                glfwSetWindowShouldClose(window, true);
+                requestClose(surface);
             if (state.rendered == options.frames) {
-                state.status = finishRun(options);
-                glfwSetWindowShouldClose(window, true);
+                state.status = finishRun(options, scene.windowFramebuffer);
+                requestClose(surface);
             }
         }
         const bool screenshot = pressed & (1u << kScreenshotKey);
@@ -202,19 +205,19 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             saveScreenshot(scene, state, state.running);
         if (!pacer.on) {
             drawBand(scene, state, state.running || screenshot);
-            glfwSwapBuffers(window);
-            glfwPollEvents();
+            swapBuffers(surface);
+            pollEvents(surface);
         } else if (state.running) {
             drawBand(scene, state, true);
-            glfwSwapBuffers(window);
+            swapBuffers(surface);
             shown(pacer);
-            if (!glfwWindowShouldClose(window))
-                waitForNextFrame(pacer);
+            if (!closeRequested(surface))
+                waitForNextFrame(pacer, surface);
         } else {
             if (needsRedraw(pacer) || state.bandChanged) {
                 drawLastFrame(scene, state);
                 drawBand(scene, state, true);
-                glfwSwapBuffers(window);
+                swapBuffers(surface);
                 shown(pacer);
             }
             waitWhilePaused(options.watch);

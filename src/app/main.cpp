@@ -1,16 +1,14 @@
 // Quorlin: fills one window with a user's full-screen fragment shader.
 #include "app/banner.h"
 #include "app/frame_loop.h"
-#include "app/input.h"
 #include "app/install_paths.h"
 #include "app/new_set.h"
 #include "app/options.h"
+#include "app/surface.h"
 #include "render/passes.h"
 #include "shader/programs.h"
 #include "shader/shader_files.h"
 
-#include <GLFW/glfw3.h>
-#include <glad/gl.h>
 #include <glm/vec2.hpp>
 
 #include <filesystem>
@@ -45,48 +43,31 @@ int main(int argc, char **argv) {
         return -1;
     }
 
-    // A failed init shows up as a failed window creation.
-    glfwInit();
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow *window =
-        glfwCreateWindow(options.width, options.height, "Quorlin", nullptr, nullptr);
-    if (window == nullptr) {
-        std::cout << "Failed to create GLFW window" << std::endl;
-        glfwTerminate();
+    // The window, or with no display server a context of its own.
+    Surface surface;
+    if (!openSurface(surface, options))
         return -1;
-    }
-    glfwMakeContextCurrent(window);
-    // Unthrottled unless asked, so the title shows the rate the shader reaches.
-    glfwSwapInterval(options.vsync ? 1 : 0);
-    glfwSetFramebufferSizeCallback(window, framebuffer_size_callback);
-    if (!gladLoadGL(glfwGetProcAddress)) {
-        std::cout << "Failed to initialize GLAD" << std::endl;
-        glfwTerminate();
-        return -1;
-    }
 
     const ShaderFiles files = shaderFilesIn(shaderDir);
     Scene scene{buildPrograms(files), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
                 glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}, 0, 0}};
+    scene.windowFramebuffer = surface.framebuffer;
     buildBufferPasses(scene.programs, files, imageChannels(scene.images));
     prepareTargets(scene, options.view);
     bindImages(scene);
-    rememberFramebufferSize(window);
 
     scene.programs.image.use();
     setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
 
-    const int status = runFrameLoop(window, scene, shaderDir, files, options);
+    const int status = runFrameLoop(surface, scene, shaderDir, files, options);
 
     deleteImages(scene.images);
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);
     deleteRenderTargets(scene.targets);
     // The programs go with the context here.
-    glfwTerminate();
+    closeSurface(surface);
     return status;
 }

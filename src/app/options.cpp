@@ -130,6 +130,9 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                    "Render at most N frames a second; sleep while paused")
         ->check(CLI::Range(1, kMaxFps));
     app.add_flag("--vsync", options.vsync, "Swap in step with the display; sleep while paused");
+    auto *headless = app.add_flag("--headless", options.headless,
+                                  "Render without a window (EGL), as where there is no display; "
+                                  "with --frames, --output or --expect");
     auto *newSet = app.add_option("--new", options.newSet,
                                   "Write a copy of the shipped shader set into the new or "
                                   "empty directory DIR, then exit")
@@ -156,6 +159,10 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         // A range check lets NaN through.
         if (!std::isfinite(options.startTime) || !std::isfinite(options.rate))
             throw UsageError{"--time and --rate take finite numbers"};
+        if (headless->count() > 0 && options.frames == 0 && options.output.empty() &&
+            options.expect.empty())
+            throw UsageError{"--headless needs --frames, --output or --expect: a run without a "
+                             "window must end by itself"};
         checkPaths(options);
         parseImageChoices(textures, samplers, options);
         options.fixedClock = time->count() > 0 || rate->count() > 0 || start->count() > 0;

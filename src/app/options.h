@@ -29,6 +29,7 @@ struct Options {
     int startFrame = 0;
     std::string expect; // a reference PNG to compare the last frame with
     int tolerance = 2;
+    bool headless = false; // no window even where there is a display
 };
 
 // The status of a command that cannot be run as given.

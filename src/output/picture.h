@@ -6,11 +6,11 @@
 
 #include <string>
 
-// Reads the default framebuffer's back buffer, where a frame is drawn before
-// it is shown, at size width x height and writes it to path, complete or not
-// at all. Returns an empty string on success, else the reason. Binds the
-// default framebuffer for reading.
-std::string saveWindowPicture(int width, int height, const std::string &path);
+// Reads the window's back buffer (framebuffer 0), where a frame is drawn
+// before it is shown, or the framebuffer standing in for the window, at size
+// width x height and writes it to path, complete or not at all. Returns an
+// empty string on success, else the reason. Binds framebuffer for reading.
+std::string saveWindowPicture(GLuint framebuffer, int width, int height, const std::string &path);
 
 // Encodes width x height opaque RGBA pixels, top row first, as a PNG at path,
 // complete or not at all; safe on any thread. Returns "" or the reason.

@@ -52,7 +52,7 @@ void Recording::drawFrame(Scene &scene, const FrameUniforms &uniforms, int view,
     // Drawn straight into a window of the render size: a detour through the
     // capture framebuffer costs llvmpipe a textured pass as large as the frame.
     const bool direct = windowSize == capture_.size;
-    const GLuint source = direct ? 0 : capture_.framebuffer;
+    const GLuint source = direct ? scene.windowFramebuffer : capture_.framebuffer;
     if (direct) {
         renderToWindow(scene, uniforms, view, passesRan, windowSize);
     } else {

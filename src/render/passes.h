@@ -28,6 +28,8 @@ struct Scene {
     RenderTargets targets;
     glm::vec2 resolution; // the render size, also the targets' size
     Images images;
+    // The window's framebuffer, 0, or the one standing in for it.
+    GLuint windowFramebuffer = 0;
 };
 
 // Gives every target that the programs sample, write or that view shows (1 to
@@ -44,7 +46,7 @@ void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 
 // case the viewport is left at the render size.
 bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms);
 
-// Binds the default framebuffer, clears it and draws the image, or target
+// Binds the window's framebuffer, clears it and draws the image, or target
 // view - 1 through the viewer when view is 1 to 4. Sets the viewport to
 // windowSize only when restoreViewport is set.
 void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool restoreViewport,
