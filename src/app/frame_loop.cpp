@@ -69,7 +69,7 @@ void drawLastFrame(Scene &scene, const LoopState &state) {
     if (state.rendered > 0) {
         renderToWindow(scene, state.last, state.view, true, framebufferSize());
     } else {
-        glBindFramebuffer(GL_FRAMEBUFFER, scene.windowFramebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, scene.window.framebuffer);
         clearBoundFramebuffer();
     }
 }
@@ -79,7 +79,7 @@ void saveScreenshot(Scene &scene, const LoopState &state, bool drawnThisPass) {
     if (!drawnThisPass)
         drawLastFrame(scene, state);
     const std::string name = screenshotName();
-    const std::string error = saveWindowPicture(scene.windowFramebuffer, size.x, size.y, name);
+    const std::string error = saveWindowPicture(scene.window.framebuffer, size.x, size.y, name);
     if (error.empty())
         std::cout << "Saved " << std::filesystem::absolute(name).native() << std::endl;
     else
@@ -141,7 +141,7 @@ bool refreshFrameRate(double now) {
 int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
                  const ShaderFiles &files, const Options &options) {
     LoopState state;
-    Recording recording(options, scene.resolution);
+    Recording recording(options, scene.resolution, scene.window);
     state.running = options.frames > 0 || recording.records();
     state.view = options.view;
     Pacer pacer = startPacing(surface, options);
@@ -196,7 +196,7 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
             if (!recording.frameDone(state.rendered))
                 requestClose(surface);
             if (state.rendered == options.frames) {
-                state.status = finishRun(options, scene.windowFramebuffer);
+                state.status = finishRun(options, scene.window.framebuffer);
                 requestClose(surface);
             }
         }

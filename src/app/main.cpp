@@ -5,6 +5,8 @@
 #include "app/new_set.h"
 #include "app/options.h"
 #include "app/surface.h"
+#include "output/output_name.h"
+#include "output/recording.h"
 #include "render/passes.h"
 #include "shader/programs.h"
 #include "shader/shader_files.h"
@@ -35,6 +37,10 @@ int main(int argc, char **argv) {
     if (!choiceProblem.empty())
         return refuseUsage(choiceProblem, std::cerr).status;
 
+    // A stream of frames takes standard output: the banner and messages go to standard error.
+    if (options.record == kStreamName)
+        options.streamFd = takeStandardOutput();
+
     std::cout << kStandardTag.data() << std::endl;
 
     if (cwdError) {
@@ -52,8 +58,8 @@ int main(int argc, char **argv) {
     Scene scene{buildPrograms(files), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
-                glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}, 0, 0}};
-    scene.windowFramebuffer = surface.framebuffer;
+                glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}, 0, 0},
+                surface.standIn};
     buildBufferPasses(scene.programs, files, imageChannels(scene.images));
     prepareTargets(scene, options.view);
     bindImages(scene);

@@ -30,6 +30,9 @@ struct Options {
     std::string expect; // a reference PNG to compare the last frame with
     int tolerance = 2;
     bool headless = false; // no window even where there is a display
+    // With --output -: the standard output the frames go to, set aside before
+    // anything is printed; -1 otherwise.
+    int streamFd = -1;
 };
 
 // The status of a command that cannot be run as given.

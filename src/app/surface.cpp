@@ -42,18 +42,23 @@ bool openWindow(Surface &surface, const Options &options) {
 }
 
 // 8-bit RGBA like the window's pixels. Drawn top row first, as Mesa draws a
-// window, where the driver can: its rasteriser then steps through the same
-// blocks of pixels, and pictures match the window's bit for bit.
-void createStandIn(Surface &surface, glm::ivec2 size) {
-    glGenFramebuffers(1, &surface.framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
-    glGenRenderbuffers(1, &surface.colour);
-    glBindRenderbuffer(GL_RENDERBUFFER, surface.colour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size.x, size.y);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                              surface.colour);
-    if (GLAD_GL_MESA_framebuffer_flip_y)
+// window, where the driver offers it: the rasteriser then steps through the
+// same blocks of pixels, so pictures match the window's bit for bit. Without
+// mipmaps the texture must not filter between levels, or GL counts it
+// incomplete.
+void createStandIn(WindowFramebuffer &standIn, glm::ivec2 size) {
+    glGenFramebuffers(1, &standIn.framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, standIn.framebuffer);
+    glGenTextures(1, &standIn.texture);
+    glBindTexture(GL_TEXTURE_2D, standIn.texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size.x, size.y, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, standIn.texture, 0);
+    if (GLAD_GL_MESA_framebuffer_flip_y) {
         glFramebufferParameteri(GL_FRAMEBUFFER, GL_FRAMEBUFFER_FLIP_Y_MESA, GL_TRUE);
+        standIn.topDown = true;
+    }
     // A context without a surface starts with an empty viewport; a window's
     // starts at the window's size.
     glViewport(0, 0, size.x, size.y);
@@ -77,7 +82,7 @@ bool openSurface(Surface &surface, const Options &options) {
         destroyHeadlessContext(surface.headless);
         return false;
     }
-    createStandIn(surface, {options.width, options.height});
+    createStandIn(surface.standIn, {options.width, options.height});
     return true;
 }
 
@@ -86,8 +91,8 @@ void closeSurface(const Surface &surface) {
         glfwTerminate();
         return;
     }
-    glDeleteRenderbuffers(1, &surface.colour);
-    glDeleteFramebuffers(1, &surface.framebuffer);
+    glDeleteFramebuffers(1, &surface.standIn.framebuffer);
+    glDeleteTextures(1, &surface.standIn.texture);
     destroyHeadlessContext(surface.headless);
 }
 

@@ -5,20 +5,17 @@
 
 #include "app/headless_context.h"
 #include "app/options.h"
+#include "render/passes.h"
 
 #include <GLFW/glfw3.h>
-#include <glad/gl.h>
 
 #include <chrono>
 
 struct Surface {
     GLFWwindow *window = nullptr; // null: no window, GLFW is not even started
     HeadlessContext headless;
-    // Frames are shown in framebuffer: 0, the window's, or the stand-in's,
-    // whose pixels are the renderbuffer colour.
-    GLuint framebuffer = 0;
-    GLuint colour = 0;
-    bool closing = false; // the stand-in's close flag
+    WindowFramebuffer standIn; // all 0 with a window
+    bool closing = false;      // the stand-in's close flag
     std::chrono::steady_clock::time_point opened;
 };
 

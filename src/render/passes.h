@@ -20,6 +20,14 @@ struct FrameUniforms {
     DateValue date;      // iDate, for a frame whose programs read it
 };
 
+// Where frames are shown: the window's framebuffer (0), or with no display
+// the stand-in's, whose texture a recording converts from.
+struct WindowFramebuffer {
+    GLuint framebuffer = 0;
+    GLuint texture = 0;   // 0 for a window, whose pixels no program can sample
+    bool topDown = false; // the texture holds the top row first
+};
+
 // Everything the passes draw with; owned by the entry point.
 struct Scene {
     Programs programs;
@@ -28,8 +36,7 @@ struct Scene {
     RenderTargets targets;
     glm::vec2 resolution; // the render size, also the targets' size
     Images images;
-    // The window's framebuffer, 0, or the one standing in for it.
-    GLuint windowFramebuffer = 0;
+    WindowFramebuffer window;
 };
 
 // Gives every target that the programs sample, write or that view shows (1 to
