@@ -5,6 +5,7 @@
 #include "app/pacing.h"
 #include "output/picture.h"
 #include "output/recording.h"
+#include "output/render_state.h"
 #include "render/error_band.h"
 #include "shader/error_lines.h"
 #include "shader/watcher.h"
@@ -140,6 +141,8 @@ bool refreshFrameRate(double now) {
 
 int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
                  const ShaderFiles &files, const Options &options) {
+    if (!options.stateIn.empty() && loadState(options.stateIn, scene) != 0)
+        return kUsageStatus;
     LoopState state;
     Recording recording(options, scene.resolution, scene.window);
     state.running = options.frames > 0 || recording.records();
@@ -224,6 +227,10 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
         }
     }
     deleteErrorBand(state.band);
+    if (!options.stateOut.empty())
+        state.status =
+            std::max(state.status, saveState(options.stateOut, scene,
+                                             options.startFrame + state.rendered, options));
 
     const int finished = recording.finish(state.rendered, state.status);
     if (recording.records())

@@ -3,6 +3,7 @@
 #include "app/options.h"
 
 #include "output/output_name.h"
+#include "output/render_state.h"
 
 #include <CLI/CLI.hpp>
 
@@ -42,6 +43,18 @@ void parseSize(const std::string &text, Options &options) {
     options.height = parseSide(text.substr(x + 1), text);
 }
 
+void checkFileToWrite(const std::string &option, const std::string &path) {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    if (path.empty())
+        return;
+    if (fs::is_directory(path, ignored))
+        throw UsageError{option + ": '" + path + "' is a directory"};
+    const fs::path folder = fs::path(path).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ignored))
+        throw UsageError{option + ": the folder '" + folder.string() + "' does not exist"};
+}
+
 void checkPaths(const Options &options) {
     namespace fs = std::filesystem;
     std::error_code ignored;
@@ -49,13 +62,8 @@ void checkPaths(const Options &options) {
         throw UsageError{
             "SHADER_DIR: '" + options.shaderDir +
             (fs::exists(options.shaderDir, ignored) ? "' is not a directory" : "' does not exist")};
-    if (options.output.empty())
-        return;
-    if (fs::is_directory(options.output, ignored))
-        throw UsageError{"--output: '" + options.output + "' is a directory"};
-    const fs::path folder = fs::path(options.output).parent_path();
-    if (!folder.empty() && !fs::is_directory(folder, ignored))
-        throw UsageError{"--output: the folder '" + folder.string() + "' does not exist"};
+    checkFileToWrite("--output", options.output);
+    checkFileToWrite("--state-out", options.stateOut);
 }
 
 // --new writes files and runs nothing, so nothing else belongs with it.
@@ -130,6 +138,12 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                    "Render at most N frames a second; sleep while paused")
         ->check(CLI::Range(1, kMaxFps));
     app.add_flag("--vsync", options.vsync, "Swap in step with the display; sleep while paused");
+    app.add_option("--state-in", options.stateIn,
+                   "Continue from the render targets, frame and clock in FILE")
+        ->type_name("FILE");
+    app.add_option("--state-out", options.stateOut,
+                   "After the last frame, write the render targets, frame and clock to FILE")
+        ->type_name("FILE");
     auto *headless = app.add_flag("--headless", options.headless,
                                   "Render without a window (EGL), as where there is no display; "
                                   "with --frames, --output or --expect");
@@ -165,8 +179,16 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                              "window must end by itself"};
         checkPaths(options);
         parseImageChoices(textures, samplers, options);
-        options.fixedClock = time->count() > 0 || rate->count() > 0 || start->count() > 0;
-        const std::string unusable = applyRecordingRules(options, rate->count() > 0);
+        options.fixedClock = time->count() > 0 || rate->count() > 0 || start->count() > 0 ||
+                             !options.stateOut.empty();
+        if (!options.stateIn.empty()) {
+            const std::string problem =
+                applyState(options, time->count() > 0, rate->count() > 0, start->count() > 0);
+            if (!problem.empty())
+                throw UsageError{problem};
+        }
+        const std::string unusable =
+            applyRecordingRules(options, rate->count() > 0 || !options.stateIn.empty());
         if (!unusable.empty())
             throw UsageError{unusable};
     } catch (const CLI::CallForHelp &) {

@@ -27,6 +27,8 @@ std::string systemError(const char *what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
+} // namespace
+
 // Written beside the target and renamed over it, so that nobody (a watcher,
 // an image viewer) ever sees half a file.
 std::string writeWhole(const std::string &path, const std::vector<unsigned char> &bytes) {
@@ -50,8 +52,6 @@ std::string writeWhole(const std::string &path, const std::vector<unsigned char>
     }
     return "";
 }
-
-} // namespace
 
 std::string writePicture(const unsigned char *pixels, int width, int height,
                          const std::string &path) {

@@ -5,6 +5,7 @@
 #include <glad/gl.h>
 
 #include <string>
+#include <vector>
 
 // Reads the window's back buffer (framebuffer 0), where a frame is drawn
 // before it is shown, or the framebuffer standing in for the window, at size
@@ -16,6 +17,9 @@ std::string saveWindowPicture(GLuint framebuffer, int width, int height, const s
 // complete or not at all; safe on any thread. Returns "" or the reason.
 std::string writePicture(const unsigned char *pixels, int width, int height,
                          const std::string &path);
+
+// Writes bytes to path, complete or not at all. Returns "" or the reason.
+std::string writeWhole(const std::string &path, const std::vector<unsigned char> &bytes);
 
 // quorlin-YYYYMMDD-HHMMSS-mmm.png for the current local time.
 std::string screenshotName();
