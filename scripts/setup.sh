@@ -10,9 +10,9 @@ shift || true
 packages=(
     cmake g++ make pkg-config
     libglfw3-dev python3-glad libglm-dev libstb-dev libgtest-dev
-    libgl1-mesa-dri libglx-mesa0 xvfb xauth
+    libgl1-mesa-dri libglx-mesa0 libegl1 libegl-mesa0 xvfb xauth
     libcli11-dev xdotool python3 python3-xlib python3-pil apitrace hyperfine time
-    valgrind clang libclang-rt-14-dev help2man man-db ffmpeg
+    valgrind clang libclang-rt-14-dev help2man man-db ffmpeg parallel
 )
 
 missing=()

@@ -74,6 +74,7 @@ class Pacing(Case):
 
 
 class NewSet(Case):
+    headless = True
 
     def test_new_writes_the_shipped_set_or_nothing(self):
         quoted = "'it'\\''s empty'"
