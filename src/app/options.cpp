@@ -112,7 +112,8 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         ->check(CLI::Range(1, std::numeric_limits<int>::max()));
     app.add_option("--output", options.output,
                    "After the last frame, save the window as PNG; FILE.mp4, .mkv, .mov, .webm or "
-                   ".gif records every frame, frames/%04d.png writes one PNG a frame")
+                   ".gif records every frame, frames/%04d.png writes one PNG a frame, - streams "
+                   "YUV4MPEG2 on standard output")
         ->type_name("FILE");
     auto *time = app.add_option("--time", options.startTime,
                                 "Fixed clock: frame k gets iTime = T + k / RATE");
@@ -123,7 +124,7 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
     rate->check(CLI::Range(1.0 / kMaxRate, kMaxRate));
     auto *start = app.add_option("--start-frame", options.startFrame,
                                  "The first rendered frame is frame K (fixed clock). Feedback sets "
-                                 "start from cleared targets, so they cannot be split");
+                                 "start from cleared targets: continue them with --state-in");
     start->type_name("K")->check(CLI::Range(0, std::numeric_limits<int>::max()));
     app.add_option("--expect", options.expect,
                    "Compare the last frame with this PNG; exit 1 when they differ")

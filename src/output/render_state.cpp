@@ -125,7 +125,8 @@ int loadState(const std::string &path, Scene &scene) {
     else if (problem.empty() && header.passes != passes)
         problem = "holds the targets of passes " + passNames(header.passes) +
                   "; this set runs passes " + passNames(passes);
-    std::vector<float> texels(textureBytes(header.size) / sizeof(float));
+    const glm::ivec2 size(scene.resolution);
+    std::vector<float> texels(problem.empty() ? textureBytes(size) / sizeof(float) : 0);
     glActiveTexture(GL_TEXTURE0);
     for (int x = 0; x < kBufferPasses && problem.empty(); ++x) {
         if (!(passes & passBit(x)))
@@ -143,7 +144,7 @@ int loadState(const std::string &path, Scene &scene) {
                 break;
             }
             glBindTexture(GL_TEXTURE_2D, textureOf(scene.targets[x], n));
-            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, header.size.x, header.size.y, GL_RGBA, GL_FLOAT,
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.x, size.y, GL_RGBA, GL_FLOAT,
                             texels.data());
         }
     }
