@@ -7,23 +7,13 @@ the programs first."""
 
 import os, statistics, sys
 
-from bench import TRIVIAL, arguments, hyperfine, peak_rss_mib, private_display, shader_set
+from bench import TRIVIAL, arguments, measure, peak_rss_mib, private_display, shader_set
 
 FRAMES, LONG_FRAMES, WIDTH, HEIGHT, RATE = 600, 6000, 800, 600, 60
 COLOUR = bytes([64, 128, 191, 255])  # what TRIVIAL draws
 YUV = (118, 162, 97)  # the same in BT.709 limited range, as Quorlin hands it to ffmpeg
 # The encoder settings Quorlin gives ffmpeg for an mp4.
 H264 = ["-c:v", "libx264", "-crf", "18"]
-
-
-def median_walls(commands, args, tmp):
-    """Median wall seconds of each command over rounds of alternating order."""
-    walls = [[] for _ in commands]
-    for round_ in range(args.rounds):
-        order = list(range(len(commands)))[:: 1 if round_ % 2 == 0 else -1]
-        for index, result in zip(order, hyperfine([commands[i] for i in order], args, tmp, args.runs)):
-            walls[index] += result["times"]
-    return [statistics.median(times) for times in walls]
 
 
 def yuv420_frame():
@@ -42,7 +32,7 @@ def main():
     parser.add_argument("--png-encode", required=True)
     args = parser.parse_args()
     load = [os.getloadavg()[0]]
-    with private_display("quorlin-bench-") as (tmp, _):
+    with private_display("quorlin-bench-") as (tmp, server):
         trivial = shader_set(tmp, "trivial", args.shaders, {"Image.frag": TRIVIAL})
         raw, frames, sequence = (os.path.join(tmp, name) for name in ("frame.raw", "frames", "sequence"))
         with open(raw, "wb") as out:
@@ -50,15 +40,19 @@ def main():
         os.mkdir(frames)
         os.mkdir(sequence)
         q = [args.quorlin, trivial, "--size", f"{WIDTH}x{HEIGHT}", "--frames", str(FRAMES)]
-        # The same frames from a file: one frame read 600 times, not 1.1 GB on disk.
+        # The same frames from a file: one frame read 600 times, not 430 MB on disk.
         ffmpeg = ["ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-stream_loop", str(FRAMES - 1),
                   "-f", "rawvideo", "-pix_fmt", "yuv420p", "-video_size", f"{WIDTH}x{HEIGHT}", "-framerate",
                   str(RATE), "-i", raw, *H264, os.path.join(tmp, "alone.mp4")]
         stb = [args.png_encode, frames, str(FRAMES), str(WIDTH), str(HEIGHT)]
-        plain, mp4, headless_plain, headless_mp4, alone, pngs, encoded = median_walls(
-            [q, q + ["--output", os.path.join(tmp, "clip.mp4")], q + ["--headless"],
-             q + ["--headless", "--output", os.path.join(tmp, "headless.mp4")], ffmpeg,
-             q + ["--output", os.path.join(sequence, "%04d.png")], stb], args, tmp)
+        runs = measure({"plain": q, "mp4": q + ["--output", os.path.join(tmp, "clip.mp4")],
+                        "headless plain": q + ["--headless"],
+                        "headless mp4": q + ["--headless", "--output", os.path.join(tmp, "headless.mp4")],
+                        "alone": ffmpeg, "pngs": q + ["--output", os.path.join(sequence, "%04d.png")],
+                        "encoded": stb}, args, tmp, server)
+        plain, mp4, headless_plain, headless_mp4, alone, pngs, encoded = (runs[n][0] for n in runs)
+        # All the processor time a run takes, the X server's share of its swaps included.
+        cpu = {name: wall_cpu_x[1] + wall_cpu_x[2] for name, wall_cpu_x in runs.items()}
         long = q[:-1] + [str(LONG_FRAMES), "--output", os.path.join(tmp, "long.mp4")]
         memory = [peak_rss_mib(argv, tmp) for argv in (q + ["--output", os.path.join(tmp, "m.mp4")], long)]
     print("| Figure, trivial shader, 800x600 | Measured | Against | Ratio |\n|---|---|---|---|")
@@ -66,6 +60,10 @@ def main():
               f"ffmpeg alone ({alone:.2f} s)", mp4, max(plain, alone)))
     print(row(f"{FRAMES}-frame mp4 recording without a display (`--headless`), wall, vs the larger of no "
               f"output ({headless_plain:.2f} s) and ffmpeg alone", headless_mp4, max(headless_plain, alone)))
+    for kind, label in (("", "in Xvfb"), ("headless ", "without a display")):
+        parts = cpu[kind + "plain"] + cpu["alone"]
+        print(f"| {FRAMES}-frame mp4 recording {label}, CPU (Quorlin, ffmpeg, X server), vs no output plus "
+              f"ffmpeg alone | {cpu[kind + 'mp4']:.2f} s | {parts:.2f} s | {cpu[kind + 'mp4'] / parts:.2f} |")
     print(row(f"{FRAMES}-frame PNG sequence, wall, vs the larger of no output ({plain:.2f} s) and "
               f"stb_image_write alone on every core ({encoded:.2f} s)", pngs, max(plain, encoded)))
     print(f"| Peak memory (max RSS) of a {LONG_FRAMES}-frame mp4 recording vs a {FRAMES}-frame one | "
