@@ -13,6 +13,8 @@ packages=(
     libgl1-mesa-dri libglx-mesa0 libegl1 libegl-mesa0 xvfb xauth
     libcli11-dev xdotool python3 python3-xlib python3-pil apitrace hyperfine time
     valgrind clang libclang-rt-14-dev help2man man-db ffmpeg parallel
+    libtomlplusplus-dev liblo-dev liblo-tools libimgui-dev
+    nlohmann-json3-dev
 )
 
 missing=()

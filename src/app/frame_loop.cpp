@@ -1,8 +1,10 @@
 // The frame loop.
 #include "app/frame_loop.h"
 
+#include "app/click_mouse.h"
 #include "app/input.h"
 #include "app/pacing.h"
+#include "app/tuning.h"
 #include "output/picture.h"
 #include "output/recording.h"
 #include "output/render_state.h"
@@ -28,6 +30,9 @@ constexpr double kTitleInterval = 0.1;
 // Zero precision: a rate below 1 prints no digits.
 constexpr const char *kTitleFormat = "Quorlin - FPS = %.i ";
 constexpr int kMouseValues = 4;
+enum MouseSlot { kCursorX, kCursorY, kLeftButton };
+// iFrameRate until the title has measured a rate.
+constexpr float kFirstFrameRate = 60.0f;
 
 // What outlives a pass.
 struct LoopState {
@@ -40,6 +45,8 @@ struct LoopState {
     // The last rendered frame's inputs, to draw it again for a screenshot.
     FrameUniforms last{};
     double lastMouse[kMouseValues] = {};
+    bool clickStyle = false; // iMouse reads the click style's values
+    ClickMouse click;
     int status = 0;
     ErrorBand band;
     bool bandChanged = false; // since the last pass
@@ -51,16 +58,23 @@ void showFailure(LoopState &state, const std::vector<std::string> &failure) {
         state.bandChanged = true;
 }
 
-void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir,
-            LoopState &state) {
-    if (reloadPrograms(scene.programs, files, imageChannels(scene.images))) {
+// A set file that does not read keeps the wiring it replaces.
+void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir, LoopState &state,
+            ShaderWatcher &watcher) {
+    const std::string setProblem = readSetFile(shaderDir, scene.inputs.wiring.set);
+    if (!setProblem.empty())
+        std::cout << "quorlin: " << setProblem << std::endl;
+    if (reloadPrograms(scene.programs, files, scene.inputs.wiring, state.view)) {
         scene.programs.image.use();
         setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;
     }
     prepareTargets(scene, state.view);
-    bindImages(scene);
-    showFailure(state, scene.programs.failure);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
+    watcher.watchAlso(scene.inputs.plan.watched);
+    updateParameters(scene.parameters, scene.programs, false);
+    showFailure(state, setProblem.empty() ? scene.programs.failure
+                                          : std::vector<std::string>{"quorlin: " + setProblem});
 }
 
 // The back buffer's content after a swap is not defined; while paused the
@@ -101,27 +115,56 @@ int finishRun(const Options &options, GLuint window) {
 }
 
 // After every picture of the pass is taken, so none holds the band. While
-// paused the band's coming or going draws the last frame again.
-void drawBand(Scene &scene, LoopState &state, bool drawnThisPass) {
-    if (state.bandChanged && !drawnThisPass) {
+// paused the band's coming or going, the panel and a changed parameter draw
+// the last frame again. Returns whether the window was drawn this pass.
+bool drawBand(Scene &scene, LoopState &state, const Tuning &tuning, bool drawnThisPass) {
+    if ((state.bandChanged || tuning.wantsFrame()) && !drawnThisPass) {
         drawLastFrame(scene, state);
         drawnThisPass = true;
     }
     state.bandChanged = false;
     if (drawnThisPass && errorBandShown(state.band))
         drawErrorBand(state.band, framebufferSize());
+    return drawnThisPass;
+}
+
+// The click style must see a press and release between two polls, which
+// GLFW keeps for it in sticky mode; the button style polls as it always did.
+void followMouseStyle(const Surface &surface, const Scene &scene, LoopState &state) {
+    const bool click = clicksMouse(scene.inputs.wiring, scene.programs.generatedImage);
+    if (click == state.clickStyle)
+        return;
+    if (surface.window != nullptr)
+        glfwSetInputMode(surface.window, GLFW_STICKY_MOUSE_BUTTONS, click ? GLFW_TRUE : GLFW_FALSE);
+    state.clickStyle = click;
+}
+
+// A view shows a target whose pass then runs, and so do the passes it reads.
+void changeView(Scene &scene, const ShaderFiles &files, LoopState &state, int view,
+                ShaderWatcher &watcher) {
+    state.view = view;
+    const unsigned running = scene.programs.active;
+    buildBufferPasses(scene.programs, files, scene.inputs.wiring, view);
+    prepareTargets(scene, view);
+    if (scene.programs.active == running)
+        return;
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, false);
+    watcher.watchAlso(scene.inputs.plan.watched);
 }
 
 void handleCommands(unsigned pressed, LoopState &state, Scene &scene, const ShaderFiles &files,
-                    const std::string &shaderDir) {
-    if (pressed & (1u << kReloadKey))
-        reload(scene, files, shaderDir, state);
-    for (int view = 0; view <= kBufferPasses; ++view) {
-        if (pressed & (1u << (kView0Key + view))) {
-            state.view = view;
-            prepareTargets(scene, view);
-        }
+                    const std::string &shaderDir, ShaderWatcher &watcher, Tuning &tuning) {
+    if (pressed & kPauseCommand) {
+        state.running = !state.running;
+        lt = glfwGetTime();
     }
+    if (pressed & (1u << kPanelKey))
+        tuning.togglePanel();
+    if (pressed & (1u << kReloadKey))
+        reload(scene, files, shaderDir, state, watcher);
+    for (int view = 0; view <= kBufferPasses; ++view)
+        if (pressed & (1u << (kView0Key + view)))
+            changeView(scene, files, state, view, watcher);
 }
 
 } // namespace
@@ -140,7 +183,7 @@ bool refreshFrameRate(double now) {
 }
 
 int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
-                 const ShaderFiles &files, const Options &options) {
+                 const ShaderFiles &files, const Options &options, OscServer &osc) {
     if (!options.stateIn.empty() && loadState(options.stateIn, scene) != 0)
         return kUsageStatus;
     LoopState state;
@@ -153,21 +196,30 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
         const std::string error = watcher.open(shaderDir);
         if (!error.empty())
             std::cout << "Cannot watch " << shaderDir << ": " << error << std::endl;
-        watcher.watchAlso(scene.images.watchedFiles);
+        watcher.watchAlso(scene.inputs.plan.watched);
         showFailure(state, scene.programs.failure);
     }
+    // Without a window the loop's waits are sleeps, which end by themselves.
+    Tuning tuning(surface.window, scene, osc, shaderDir, options.watch,
+                  pacer.on && surface.window != nullptr);
 
     while (!closeRequested(surface)) {
         const double now = surfaceTime(surface);
-        unsigned pressed = 0;
+        unsigned keys = 0;
         if (surface.window != nullptr) { // without one: no keys, and the mouse stays at zero
-            processInput(surface.window, state.mouse, &state.running, &state.spaceHeld);
-            pressed = pollCommandKeys(surface.window, state.latches);
+            // The pointer over the panel is not the shader's.
+            double pointer[kMouseValues];
+            processInput(surface.window, pointer, &state.running, &state.spaceHeld);
+            if (!tuning.holdsPointer())
+                std::copy(std::begin(pointer), std::end(pointer), state.mouse);
+            keys = pollCommandKeys(surface.window, state.latches);
         }
+        const unsigned pressed = (tuning.takesKeys() ? 0 : keys) | tuning.take(now);
         if (pressed != 0)
-            handleCommands(pressed, state, scene, files, shaderDir);
+            handleCommands(pressed, state, scene, files, shaderDir, watcher, tuning);
         if (options.watch && watcher.changed(now))
-            reload(scene, files, shaderDir, state);
+            reload(scene, files, shaderDir, state, watcher);
+        followMouseStyle(surface, scene, state);
 
         if (state.running) {
             // A run may start later in the sequence: frame numbers and the
@@ -183,11 +235,18 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
             const FrameUniforms uniforms{
                 scene.resolution,
                 time,
-                state.lastMouse,
+                state.clickStyle ? state.click.value : state.lastMouse,
                 frame,
                 frame == 0 ? 0.0f : time - previous,
-                frameDate(scene.programs.readsDate, options.fixedClock, time)};
+                frameDate(scene.programs.readsDate, options.fixedClock, time),
+                options.fixedClock ? static_cast<float>(options.rate)
+                : fps > 0.0        ? static_cast<float>(fps)
+                                   : kFirstFrameRate};
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
+            if (state.clickStyle)
+                stepClickMouse(state.click, state.mouse[kCursorX], state.mouse[kCursorY],
+                               state.mouse[kLeftButton] != 0.0);
+            updateInputs(scene.inputs.plan, uniforms);
             const bool passesRan = renderBufferPasses(scene, uniforms);
             recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
                                 state.rendered);
@@ -207,23 +266,24 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
         if (screenshot)
             saveScreenshot(scene, state, state.running);
         if (!pacer.on) {
-            drawBand(scene, state, state.running || screenshot);
+            tuning.finishPass(now, drawBand(scene, state, tuning, state.running || screenshot),
+                              state.running);
             swapBuffers(surface);
             pollEvents(surface);
         } else if (state.running) {
-            drawBand(scene, state, true);
+            tuning.finishPass(now, drawBand(scene, state, tuning, true), true);
             swapBuffers(surface);
             shown(pacer);
             if (!closeRequested(surface))
                 waitForNextFrame(pacer, surface);
         } else {
-            if (needsRedraw(pacer) || state.bandChanged) {
+            if (needsRedraw(pacer) || state.bandChanged || tuning.wantsFrame()) {
                 drawLastFrame(scene, state);
-                drawBand(scene, state, true);
+                tuning.finishPass(now, drawBand(scene, state, tuning, true), false);
                 swapBuffers(surface);
                 shown(pacer);
             }
-            waitWhilePaused(options.watch);
+            waitWhilePaused(surface, options.watch);
         }
     }
     deleteErrorBand(state.band);

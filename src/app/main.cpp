@@ -5,8 +5,12 @@
 #include "app/new_set.h"
 #include "app/options.h"
 #include "app/surface.h"
+#include "import/import_set.h"
 #include "output/output_name.h"
 #include "output/recording.h"
+#include "params/messages.h"
+#include "params/osc.h"
+#include "params/params_file.h"
 #include "render/passes.h"
 #include "shader/programs.h"
 #include "shader/shader_files.h"
@@ -17,6 +21,16 @@
 #include <iostream>
 #include <system_error>
 
+namespace {
+
+// A start that cannot go on, though the command line is well formed.
+int refuseStart(const std::string &problem) {
+    std::cerr << "quorlin: " << problem << std::endl;
+    return kUsageStatus;
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
     Options options;
     const ParseResult parsed =
@@ -25,6 +39,8 @@ int main(int argc, char **argv) {
         return parsed.status;
     if (!options.newSet.empty())
         return writeNewSet(options.newSet, std::cout, std::cerr);
+    if (!options.import.empty())
+        return importSet(options.import, options.shaderDir, options.media, std::cout, std::cerr);
 
     std::error_code cwdError;
     const std::filesystem::path workingDirectory = std::filesystem::current_path(cwdError);
@@ -32,10 +48,24 @@ int main(int argc, char **argv) {
                                       ? defaultShaderDir(shaderRootOf(workingDirectory))
                                       : options.shaderDir;
     // Bad usage that needs the shader directory, still before any output.
-    const ImageChoices choices{options.textures, options.samplers, shaderDir};
-    const std::string choiceProblem = channelSamplerProblem(choices);
+    Wiring wiring{{options.textures, options.samplers, shaderDir}, {}};
+    const std::string setProblem = readSetFile(shaderDir, wiring.set);
+    if (!setProblem.empty()) {
+        std::cerr << "quorlin: " << setProblem << std::endl;
+        return kUsageStatus;
+    }
+    const std::string choiceProblem =
+        wiring.set.present ? "" : channelSamplerProblem(wiring.choices);
     if (!choiceProblem.empty())
         return refuseUsage(choiceProblem, std::cerr).status;
+    std::vector<SavedValue> saved;
+    const std::string fileProblem = readParamsFile(paramsFilePath(shaderDir), saved);
+    if (!fileProblem.empty())
+        return refuseStart(fileProblem);
+    OscServer osc;
+    const std::string oscProblem = options.osc.empty() ? "" : osc.listen(options.osc);
+    if (!oscProblem.empty())
+        return refuseStart(param_messages::cannotListen(options.osc, oscProblem));
 
     // A stream of frames takes standard output: the banner and messages go to standard error.
     if (options.record == kStreamName)
@@ -55,21 +85,24 @@ int main(int argc, char **argv) {
         return -1;
 
     const ShaderFiles files = shaderFilesIn(shaderDir);
-    Scene scene{buildPrograms(files), createImageQuad(),
+    Scene scene{buildPrograms(files, wiring), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
-                glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}, 0, 0},
-                surface.standIn};
-    buildBufferPasses(scene.programs, files, imageChannels(scene.images));
+                glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0},
+                Parameters{{}, 0, options.settings, std::move(saved)}, nullptr, surface.standIn};
+    buildBufferPasses(scene.programs, files, scene.inputs.wiring, options.view);
     prepareTargets(scene, options.view);
-    bindImages(scene);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
+    const std::string badSetting = updateParameters(scene.parameters, scene.programs, true);
 
     scene.programs.image.use();
     setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
 
-    const int status = runFrameLoop(surface, scene, shaderDir, files, options);
+    const int status = badSetting.empty()
+                           ? runFrameLoop(surface, scene, shaderDir, files, options, osc)
+                           : refuseUsage(badSetting, std::cerr).status;
 
-    deleteImages(scene.images);
+    releasePlan(scene.inputs.plan);
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);
     deleteRenderTargets(scene.targets);

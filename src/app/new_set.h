@@ -2,24 +2,13 @@
 // the build embeds in the program.
 #pragma once
 
-#include <cstddef>
+#include "shader/shipped_set.h"
+
 #include <ostream>
 #include <string>
-
-struct ShippedFile {
-    const char *name;
-    const unsigned char *bytes;
-    std::size_t size;
-};
-extern const ShippedFile kShippedSet[];
-extern const std::size_t kShippedFiles;
 
 // Creates dir and its missing parents and writes the set into it; an existing
 // dir must be empty. Returns the process status: 0 with "Created ..." on out;
 // 2 when dir is refused, before anything is written; 1 when writing failed
 // half way, after removing everything it made. Refusals and failures go to err.
 int writeNewSet(const std::string &dir, std::ostream &out, std::ostream &err);
-
-// The text as a POSIX shell reads it back: unchanged when it holds only safe
-// characters, single-quoted otherwise.
-std::string shellQuoted(const std::string &text);

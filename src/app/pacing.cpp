@@ -58,10 +58,12 @@ void shown(Pacer &pacer) {
     pacer.shownSize = framebufferSize();
 }
 
-void waitWhilePaused(bool watch) {
+void waitWhilePaused(const Surface &surface, bool watch) {
     // GLFW cannot wait on the inotify descriptor. A save shows within two
     // looks (one sees the events, one finds them settled) and the build.
-    if (watch)
+    if (surface.window == nullptr)
+        waitEvents(surface, ShaderWatcher::settleSeconds);
+    else if (watch)
         glfwWaitEventsTimeout(ShaderWatcher::settleSeconds);
     else
         glfwWaitEvents();

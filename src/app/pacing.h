@@ -28,5 +28,6 @@ bool needsRedraw(const Pacer &pacer);
 void shown(Pacer &pacer);
 
 // Paused: sleeps until an event; with watch, no longer than the watcher may
-// wait between looks at the directory.
-void waitWhilePaused(bool watch);
+// wait between looks at the directory. Without a window (paused by a
+// message) it sleeps that long, as nothing else can wake it.
+void waitWhilePaused(const Surface &surface, bool watch);

@@ -49,6 +49,11 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--output /none/q.png", "--output: the folder '/none' does not exist"},
         {"--new d --vsync", "--new takes no other option or argument"},
         {"/tmp --new d", "--new takes no other option or argument"},
+        {"--import a.json", "--import: give the directory to write the set into, as in "
+                            "--import FILE.json DIR"},
+        {"--import a.json d --watch", "--import takes only DIR and --media"},
+        {"--import a.json d --media /none", "--media: '/none' is not a directory"},
+        {"--media /tmp d", "--media goes with --import"},
         {"--texture a", "--texture: 'a' is not NAME=FILE"},
         {"--texture =/proc/self/exe", "--texture: '=/proc/self/exe' is not NAME=FILE"},
         {"--texture a=/none.png", "--texture: '/none.png' does not exist"},
@@ -75,6 +80,20 @@ TEST(Options, BadUsageNamesTheProblem) {
                                "window must end by itself"},
         {"--state-out /tmp", "--state-out: '/tmp' is a directory"},
         {"--state-in /dev/null", "/dev/null: is not a Quorlin state file"},
+        {"--set speed", "--set: 'speed' is not NAME=VALUE"},
+        {"--set =1", "--set: '=1' is not NAME=VALUE"},
+        {"--set a=", "--set: '' in 'a=' is not a number, true, false or 2 to 4 comma-separated "
+                     "numbers"},
+        {"--set a=1,2,3,4,5", "--set: '1,2,3,4,5' in 'a=1,2,3,4,5' is not a number, true, false "
+                              "or 2 to 4 comma-separated numbers"},
+        {"--set a=1,,2", "--set: '1,,2' in 'a=1,,2' is not a number, true, false or 2 to 4 "
+                         "comma-separated numbers"},
+        {"--set a=nan", "--set: 'nan' in 'a=nan' is not a number, true, false or 2 to 4 "
+                        "comma-separated numbers"},
+        {"--osc 0", "--osc: '0' is not PORT or HOST:PORT with PORT from 1 to 65535"},
+        {"--osc host:65536", "--osc: 'host:65536' is not PORT or HOST:PORT with PORT from 1 to "
+                             "65535"},
+        {"--osc :9000", "--osc: ':9000' is not PORT or HOST:PORT with PORT from 1 to 65535"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(parse(c[0]), start + c[1] + hint);
@@ -88,6 +107,7 @@ TEST(Options, BadUsageNamesTheProblem) {
     }
     EXPECT_EQ(parse("--output q.png --frames 2 --size 8x8"), "run||");
     EXPECT_EQ(parse("--max-fps 1000 --vsync --watch"), "run||");
+    EXPECT_EQ(parse("--media /tmp --import a.json /none/d"), "run||");
     EXPECT_EQ(parse("--version"), "0|quorlin 0.2.0\n|");
     const std::string help = "0|Fills a window, frame after frame, with a fragment shader you "
                              "write.\nUsage: quorlin [OPTIONS] [SHADER_DIR]\n";
@@ -179,9 +199,12 @@ TEST(FixedClockDate, CountsFrom2000InTheGregorianCalendar) {
 
 TEST(LocatedLines, OneTableOfDriverLines) {
     const std::string include = "1\n2\n3\n4\n", file = std::string(95, '\n') + "#line 500\n";
-    const StageOrigin fragment = stageOrigin("s/common.incl", include, "s/Image.frag", file),
-                      joined = stageOrigin("s/common.incl", include + "four", "s/Image.frag", "x"),
-                      vertex = stageOrigin("", "", "s/VertexShader.vs", "a\nb\nc\n");
+    const StageOrigin fragment = stageOrigin("", "s/common.incl", include, "s/Image.frag", file),
+                      joined =
+                          stageOrigin("", "s/common.incl", include + "four", "s/Image.frag", "x"),
+                      vertex = stageOrigin("", "", "", "s/VertexShader.vs", "a\nb\nc\n"),
+                      generated =
+                          stageOrigin("h1\nh2\n", "s/common.incl", include, "s/Image.frag", "y");
     const struct {
         const StageOrigin &origin;
         const char *log, *located; // "": none
@@ -212,6 +235,9 @@ TEST(LocatedLines, OneTableOfDriverLines) {
         {joined, "0:6(1): error: appended", ""},
         {vertex, "0:3(5): error: m", "s/VertexShader.vs:3:5: error: m"},
         {vertex, "0:4(5): error: appended", ""},
+        {generated, "0:2(1): error: in the header", ""},
+        {generated, "0:3(1): error: m", "s/common.incl:1:1: error: m"},
+        {generated, "0:7(2): error: m", "s/Image.frag:1:2: error: m"},
     };
     for (const auto &c : cases) {
         const std::vector<std::string> lines = locatedLines(c.log, c.origin, false);
@@ -238,7 +264,7 @@ TEST(Images, ADecoderThatDiesCostsOnlyTheImage) {
         std::ifstream in(file, std::ios::binary);
         const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};
         DecodedImage image;
-        const std::string reason = decodeApart(bytes.data(), bytes.size(), kMaxSide, image);
+        const std::string reason = decodeApart(bytes.data(), bytes.size(), kMaxSide, true, image);
         EXPECT_EQ(reason.empty(), image.pixels != nullptr) << file << ": " << reason;
     }
 }
