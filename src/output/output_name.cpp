@@ -2,11 +2,9 @@
 #include "output/output_name.h"
 
 #include "output/expect.h"
+#include "util/child_process.h"
 #include "util/text.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <sstream>
 
 namespace {
@@ -72,18 +70,6 @@ namespace {
 
 bool isGif(const std::string &path) {
     return endsWith(path, ".gif");
-}
-
-std::string findProgram(const std::string &program) {
-    const char *path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin");
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        const std::string candidate = (folder.empty() ? "." : folder) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return "";
 }
 
 } // namespace
