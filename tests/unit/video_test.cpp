@@ -1,9 +1,13 @@
 // Video inputs' pure logic: ffmpeg's command lines, its log lines and ffprobe's answer.
 #include "inputs/video/decoding_child.h"
 #include "inputs/video/video_messages.h"
+#include "inputs/video/video_names.h"
 #include "inputs/video/video_probe.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -90,6 +94,21 @@ TEST(Video, ProbeTakesTheStreamsLengthElseTheFiles) {
     EXPECT_EQ(probe.duration, 3.0);
     EXPECT_EQ(readProbe("format.start_time=\"0.0\"\nformat.duration=\"3.0\"\n", probe),
               kNoVideoStream);
+}
+
+TEST(Video, NamesThatMeanAVideo) {
+    for (const char *video : {"clip.mp4", "a/b.MKV", "c.mov", "d.webm", "e.Avi"})
+        EXPECT_TRUE(isVideoFile(video)) << video;
+    for (const char *other : {"anim.gif", "mp4", "clip.mp4.png", "webm/x.jpg", ".mp4"})
+        EXPECT_FALSE(isVideoFile(other)) << other;
+    const std::filesystem::path dev = std::filesystem::path(testing::TempDir()) / "quorlin-dev";
+    std::filesystem::remove_all(dev);
+    std::filesystem::create_directories(dev);
+    EXPECT_EQ(firstCamera(dev.string()), "");
+    for (const char *name : {"video10", "videox", "video", "video2", "vbi0", "video-1"})
+        std::ofstream(dev / name).put('\n');
+    EXPECT_EQ(firstCamera(dev.string()), (dev / "video2").string());
+    std::filesystem::remove_all(dev);
 }
 
 } // namespace
