@@ -9,6 +9,8 @@
 #   scripts/bench.sh --images          image inputs: start-up with a 4096 x 4096 PNG,
 #                                      per frame with four images, memory (bench/images.py)
 #   scripts/bench.sh --recording       recording figures: mp4 and PNG sequence, memory
+#   scripts/bench.sh --video           video inputs: a 1080p60 clip per frame against a
+#                                      still image and ffmpeg alone, frames skipped in a window
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -23,6 +25,7 @@ case "${1:-}" in
     shift
     exec /usr/bin/python3 "$root/bench/recording.py" --quorlin "$build/quorlin" \
         --png-encode "$build/bench/quorlin_png_encode" --shaders "$root/Shaders" "$@" ;;
+--video) shift; exec /usr/bin/python3 "$root/bench/video.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --images)
     shift
     exec /usr/bin/python3 "$root/bench/images.py" --quorlin "$build/quorlin" \

@@ -247,8 +247,7 @@ int VideoFeed::acquire(std::size_t bytes) {
         }
         const int spare = recyclable();
         if (spare >= 0) {
-            slots_[spare].state = State::kFree;
-            skipped_ += settings_.request.stream ? 0 : 1;
+            drop(slots_[spare]);
             continue;
         }
         decoderWake_.wait(lock);
@@ -278,6 +277,9 @@ void VideoFeed::publish(int slot, const FrameHeader &header, double time) {
     s.frame = Frame{slot, header.size, time};
     s.sequence = ++sequence_;
     s.state = State::kReady;
+    if (lastPublished_ >= 0 && slots_[lastPublished_].sequence == s.sequence - 1)
+        slots_[lastPublished_].next = time;
+    lastPublished_ = slot;
     rendererWake_.notify_all();
 }
 
@@ -352,12 +354,28 @@ void VideoFeed::prune(double time) {
                                                     : slot.frame.time < slots_[keep].frame.time;
         if (slot.state != State::kReady || i == keep || !older)
             continue;
-        slot.state = State::kFree;
+        drop(slot);
         freed = true;
-        skipped_ += settings_.request.stream || settings_.exact ? 0 : 1;
     }
     if (freed)
         decoderWake_.notify_all();
+}
+
+// A frame let go unshown was skipped when it was due at a rendered frame: a
+// frame the clock passed between two rendered frames (rendering slower than
+// the clip, or paused) was never due.
+void VideoFeed::drop(Slot &slot) {
+    slot.state = State::kFree;
+    if (settings_.request.stream || settings_.exact)
+        return;
+    const long kept = std::min<long>(pickCount_, static_cast<long>(picks_.size()));
+    for (long i = 0; i < kept; ++i) {
+        const double pick = picks_[static_cast<std::size_t>(pickCount_ - 1 - i) % picks_.size()];
+        if (pick + kSameTime >= slot.frame.time && pick + kSameTime < slot.next) {
+            ++skipped_;
+            return;
+        }
+    }
 }
 
 bool VideoFeed::memoryShort() const {
@@ -396,6 +414,7 @@ VideoFeed::Pick VideoFeed::pick(double time, Frame &frame) {
         target_ = time;
         decoderWake_.notify_all();
     }
+    picks_[static_cast<std::size_t>(pickCount_++) % picks_.size()] = time;
     const bool stream = settings_.request.stream;
     const bool waits = settings_.exact && !stream;
     for (;;) {

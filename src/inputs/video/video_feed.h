@@ -91,6 +91,7 @@ class VideoFeed {
         SlotMemory memory;
         Frame frame;
         long sequence = 0;
+        double next = 0.0; // the following frame's time, once it is decoded
     };
     void run();
     DecodeRequest requestAt(const Cursor &cursor) const;
@@ -107,6 +108,7 @@ class VideoFeed {
     bool readyAfter(double time) const;
     void prune(double time);
     bool memoryShort() const;
+    void drop(Slot &slot);
     double target();
     bool waitFor(std::chrono::steady_clock::duration span);
 
@@ -128,6 +130,10 @@ class VideoFeed {
     bool finished_ = false;
     bool stopping_ = false;
     long skipped_ = 0;
+    // The clock of the latest picks, newest at picks_[pickCount_ % size].
+    std::array<double, 64> picks_{};
+    long pickCount_ = 0;
+    int lastPublished_ = -1;
     double duration_ = 0.0;
     std::vector<FeedNote> notes_;
     std::chrono::steady_clock::time_point lastNote_{};
