@@ -27,7 +27,7 @@ std::string findProgram(const std::string &program) {
     return "";
 }
 
-std::string startChild(const std::vector<std::string> &arguments, ChildProcess &child) {
+std::string startChild(const std::vector<std::string> &arguments, ChildProcess &child, int passed) {
     int output[2];
     int errors[2];
     if (pipe2(output, O_CLOEXEC) != 0)
@@ -47,6 +47,8 @@ std::string startChild(const std::vector<std::string> &arguments, ChildProcess &
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
+    if (passed >= 0)
+        posix_spawn_file_actions_adddup2(&actions, passed, kPassedDescriptor);
     // The child starts with default signal handling, whatever this thread blocks.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);

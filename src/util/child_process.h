@@ -17,9 +17,14 @@ struct ChildProcess {
 // no folder of the PATH holds one.
 std::string findProgram(const std::string &program);
 
+// The descriptor number a child gets a passed file on.
+constexpr int kPassedDescriptor = 3;
+
 // Starts arguments[0] (a path) with the arguments, standard input from
-// /dev/null. Returns an empty string, or why it could not start.
-std::string startChild(const std::vector<std::string> &arguments, ChildProcess &child);
+// /dev/null, and the open file passed (when not -1) as kPassedDescriptor.
+// Returns an empty string, or why it could not start.
+std::string startChild(const std::vector<std::string> &arguments, ChildProcess &child,
+                       int passed = -1);
 
 // Kills the child first when kill is set, waits for it and closes the pipes.
 // Returns the wait status; -1 when there was no child.

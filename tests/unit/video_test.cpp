@@ -1,6 +1,6 @@
 // Video inputs' pure logic: ffmpeg's command lines, its log lines and ffprobe's answer.
+#include "inputs/messages.h"
 #include "inputs/video/decoding_child.h"
-#include "inputs/video/video_messages.h"
 #include "inputs/video/video_names.h"
 #include "inputs/video/video_probe.h"
 

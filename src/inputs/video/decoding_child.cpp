@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +50,15 @@ bool startsWith(const std::string &text, std::size_t at, const std::string &star
 
 } // namespace
 
+std::string fileInput(const std::string &path, int file) {
+    return file >= 0 ? "file:/dev/fd/" + std::to_string(kPassedDescriptor) : "file:" + path;
+}
+
+std::string withoutInput(const std::string &line, const std::string &input) {
+    const std::string prefix = input + ": ";
+    return line.compare(0, prefix.size(), prefix) == 0 ? line.substr(prefix.size()) : line;
+}
+
 std::vector<std::string> decodeArguments(const DecodeRequest &request) {
     std::vector<std::string> arguments = {request.ffmpeg, "-nostdin",  "-hide_banner",
                                           "-nostats",     "-loglevel", "level+info"};
@@ -72,7 +82,8 @@ std::vector<std::string> decodeArguments(const DecodeRequest &request) {
             if (request.keepFrom > 0.0)
                 filters = "select='gte(t," + seconds(request.keepFrom) + ")'," + filters;
         }
-        arguments.insert(arguments.end(), {"-copyts", "-i", "file:" + request.input});
+        arguments.insert(arguments.end(),
+                         {"-copyts", "-i", fileInput(request.input, request.file)});
     }
     if (request.vflip)
         filters += ",vflip";
@@ -124,7 +135,9 @@ bool readLogLine(const std::string &line, LogReading &reading, FrameHeader &head
 
 std::string DecodingChild::start(const DecodeRequest &request) {
     end(true);
-    const std::string failure = startChild(decodeArguments(request), child_);
+    const std::vector<std::string> arguments = decodeArguments(request);
+    input_ = *(std::find(arguments.begin(), arguments.end(), "-i") + 1);
+    const std::string failure = startChild(arguments, child_, request.file);
     // A larger pipe takes a frame in fewer reads.
     if (failure.empty())
         fcntl(child_.output, F_SETPIPE_SZ, kPipeBytes);
@@ -207,7 +220,7 @@ std::string DecodingChild::end(bool kill) {
     const int status = endChild(child_, kill);
     std::string reason = exitReason("ffmpeg", status);
     if (!reason.empty() && !log_.lastError.empty())
-        reason = log_.lastError;
+        reason = withoutInput(log_.lastError, input_);
     partial_.clear();
     headers_.clear();
     log_ = LogReading{};

@@ -26,7 +26,16 @@ struct DecodeRequest {
     bool vflip = true;     // the bottom row first, as GL counts rows
     double seek = 0.0;     // a file's position to start at, in seconds from its start
     double keepFrom = 0.0; // with a seek: frames before this time (the file's own) are dropped
+    int file = -1; // the file opened once, which every ffmpeg then reads, renamed over or not
 };
+
+// How ffmpeg and ffprobe are told to read a file: the descriptor a child
+// is passed (file, when not -1), else its path.
+std::string fileInput(const std::string &path, int file);
+
+// A line ffmpeg or ffprobe wrote about its input, without the input's name,
+// which the user's line carries already.
+std::string withoutInput(const std::string &line, const std::string &input);
 
 // ffmpeg's command line for the request.
 std::vector<std::string> decodeArguments(const DecodeRequest &request);
@@ -72,6 +81,7 @@ class DecodingChild {
     bool takeErrors();
 
     ChildProcess child_;
+    std::string input_;   // as ffmpeg was told it
     std::string partial_; // an unfinished line of its standard error
     std::deque<FrameHeader> headers_;
     LogReading log_;

@@ -1,7 +1,7 @@
 // The decoding thread and the choice of frames.
 #include "inputs/video/video_feed.h"
 
-#include "inputs/video/video_messages.h"
+#include "inputs/messages.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -443,6 +443,15 @@ void VideoFeed::shown(int slot, SlotMemory memory) {
     slots_[slot].memory = memory;
     slots_[slot].state = memory.pixels != nullptr ? State::kFree : State::kEmpty;
     decoderWake_.notify_all();
+}
+
+void VideoFeed::waitForFirstFrame(Deadline deadline) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    rendererWake_.wait_until(lock, deadline, [this] {
+        return finished_ || memoryShort() ||
+               std::any_of(slots_.begin(), slots_.end(),
+                           [](const Slot &slot) { return slot.state == State::kReady; });
+    });
 }
 
 std::vector<FeedNote> VideoFeed::takeNotes() {

@@ -78,6 +78,10 @@ class VideoFeed {
     // After the upload: the slot's memory, mapped again.
     void shown(int slot, SlotMemory memory);
 
+    // Waits until the first frame is decoded, the decoder needs memory or
+    // has ended, or the deadline.
+    void waitForFirstFrame(Deadline deadline);
+
     // Failures since the last call, in order.
     std::vector<FeedNote> takeNotes();
     long skipped();

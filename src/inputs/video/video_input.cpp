@@ -1,18 +1,28 @@
 // Opening, following and closing a video input.
 #include "inputs/video/video_input.h"
 
-#include "inputs/video/video_messages.h"
+#include "inputs/messages.h"
+#include "inputs/video/video_names.h"
 #include "inputs/video/video_probe.h"
 #include "util/child_process.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <iostream>
 
 namespace {
 
+constexpr const char *kCameraFormat = "v4l2";
 // A size change asks for every slot again; past this in one frame a mapping
 // keeps failing, and the frame goes on without.
 constexpr int kMostMappings = 2 * kVideoSlots;
+// How long opening a file waits for its first frame at most.
+constexpr auto kFirstFrameWait = std::chrono::seconds(2);
 
 void lendWanted(VideoInput &video, int &mappings) {
     std::size_t bytes = 0;
@@ -23,54 +33,72 @@ void lendWanted(VideoInput &video, int &mappings) {
 
 void printNotes(VideoInput &video) {
     for (const FeedNote &note : video.feed->takeNotes())
-        std::cout << (note.opened ? endedLine(video.spec.source, video.where, note.reason)
-                                  : openFailureLine(video.spec.source, video.where, note.reason))
+        std::cout << (note.opened ? videoEndedLine(video.spec.source, video.where, note.reason)
+                                  : videoFailedLine(video.spec.source, video.where, note.reason))
                   << std::endl;
+}
+
+// "WxH" as a stream asks for it, or (0, 0).
+glm::ivec2 sizeOf(const std::string &text) {
+    int width = 0, height = 0;
+    char x = 0;
+    if (std::sscanf(text.c_str(), "%d%c%d", &width, &x, &height) != 3 || x != 'x')
+        return {0, 0};
+    return {width, height};
 }
 
 } // namespace
 
 bool openVideo(VideoInput &video, const VideoSpec &spec, const std::string &where, bool exact,
                double time) {
-    video.spec = spec;
-    video.where = where;
-    createVideoTexture(video.texture, spec.sampling);
     FeedSettings settings;
-    settings.request.ffmpeg = findProgram("ffmpeg");
+    DecodeRequest &request = settings.request;
+    request.ffmpeg = findProgram("ffmpeg");
     const std::string ffprobe = findProgram("ffprobe");
-    std::string failure = settings.request.ffmpeg.empty() || ffprobe.empty() ? kNoFfmpeg : "";
+    request.input = spec.source == kCamera ? firstCamera() : spec.source;
+    request.stream = spec.stream;
+    request.format = spec.source == kCamera && spec.format.empty() ? kCameraFormat : spec.format;
+    request.size = spec.size;
+    request.vflip = spec.vflip;
+    std::string failure = request.ffmpeg.empty() || ffprobe.empty() ? kNoFfmpeg : "";
+    if (failure.empty() && request.input.empty())
+        failure = kNoCamera;
+    if (failure.empty() && !spec.stream &&
+        (request.file = open(spec.source.c_str(), O_RDONLY | O_CLOEXEC)) < 0)
+        failure = std::strerror(errno);
     VideoProbe probe;
     if (failure.empty() && !spec.stream)
-        failure = probeVideo(ffprobe, spec.input, probe);
+        failure = probeVideo(ffprobe, request.file, probe);
     if (!failure.empty()) {
-        std::cout << openFailureLine(spec.source, where, failure) << std::endl;
+        if (request.file >= 0)
+            close(request.file);
+        std::cout << videoFailedLine(spec.source, where, failure) << std::endl;
         return false;
     }
-    settings.request.input = spec.input;
-    settings.request.stream = spec.stream;
-    settings.request.format = spec.format;
-    settings.request.size = spec.size;
-    settings.request.vflip = spec.vflip;
+    video.file = request.file;
+    video.spec = spec;
+    video.where = where;
+    video.size = spec.stream ? sizeOf(spec.size) : probe.size;
+    video.duration = probe.duration;
+    createVideoTexture(video.texture, spec.sampling, spec.mipmaps);
     settings.loop = spec.loop;
     settings.exact = exact;
     settings.start = probe.start;
     settings.duration = probe.duration;
     settings.firstTime = time;
-    video.size = probe.size;
-    video.duration = probe.duration;
     video.feed = std::make_unique<VideoFeed>(settings);
-    // The first frames go straight into buffers of the right size.
+    // A file's first frames go straight into buffers of the right size, and
+    // the first is there before the frame loop runs: on the live clock it is
+    // due at once.
+    const std::size_t bytes = static_cast<std::size_t>(video.size.x) * video.size.y * 4;
+    for (int slot = 0; slot < kVideoSlots && bytes > 0; ++slot)
+        video.feed->lend(slot, mapSlot(video.texture, slot, bytes));
     if (!spec.stream)
-        for (int slot = 0; slot < kVideoSlots; ++slot)
-            video.feed->lend(slot,
-                             mapSlot(video.texture, slot,
-                                     static_cast<std::size_t>(probe.size.x) * probe.size.y * 4));
+        video.feed->waitForFirstFrame(std::chrono::steady_clock::now() + kFirstFrameWait);
     return true;
 }
 
-bool updateVideo(VideoInput &video, double time) {
-    if (!video.feed)
-        return false;
+bool updateVideo(VideoInput &video, double time, GLenum unit) {
     int mappings = 0;
     lendWanted(video, mappings);
     Frame frame;
@@ -81,7 +109,10 @@ bool updateVideo(VideoInput &video, double time) {
     printNotes(video);
     const glm::ivec2 before = video.size;
     if (pick == VideoFeed::Pick::kShow) {
-        video.feed->shown(frame.slot, uploadSlot(video.texture, frame.slot, frame.size));
+        const SlotMemory memory = unit != 0
+                                      ? uploadSlot(video.texture, frame.slot, frame.size, unit)
+                                      : video.texture.memory[frame.slot];
+        video.feed->shown(frame.slot, memory);
         video.size = frame.size;
     }
     video.duration = video.spec.stream ? 0.0 : video.feed->duration();
@@ -89,7 +120,7 @@ bool updateVideo(VideoInput &video, double time) {
         video.position = pick == VideoFeed::Pick::kShow ? frame.time : video.position;
     else if (video.duration > 0.0)
         video.position = video.spec.loop ? std::fmod(std::max(time, 0.0), video.duration)
-                                         : std::min(std::max(time, 0.0), video.duration);
+                                         : std::clamp(time, 0.0, video.duration);
     else
         video.position = std::max(time, 0.0);
     return video.size != before;
@@ -97,10 +128,13 @@ bool updateVideo(VideoInput &video, double time) {
 
 void closeVideo(VideoInput &video) {
     if (video.feed) {
+        printNotes(video);
         const long skipped = video.feed->skipped();
         video.feed.reset();
         if (skipped > 0)
-            std::cout << skippedLine(video.spec.source, video.where, skipped) << std::endl;
+            std::cout << skippedFramesLine(video.spec.source, video.where, skipped) << std::endl;
     }
+    if (video.file >= 0)
+        close(video.file);
     deleteVideoTexture(video.texture);
 }

@@ -1,8 +1,8 @@
 // ffprobe as a child process, and its answer.
 #include "inputs/video/video_probe.h"
 
+#include "inputs/messages.h"
 #include "inputs/video/decoding_child.h"
-#include "inputs/video/video_messages.h"
 #include "util/child_process.h"
 
 #include <poll.h>
@@ -27,16 +27,13 @@ double number(const std::map<std::string, std::string> &values, const std::strin
     return end != found->second.c_str() ? value : 0.0;
 }
 
-// The last line ffprobe wrote, without the name it was given, which the
-// user's message carries already.
-std::string lastLine(const std::string &errors, const std::string &input) {
+// The last line ffprobe wrote.
+std::string lastLine(const std::string &errors) {
     std::istringstream lines(errors);
     std::string line, last;
     while (std::getline(lines, line))
         if (!line.empty())
             last = line;
-    if (last.compare(0, input.size() + 2, input + ": ") == 0)
-        last.erase(0, input.size() + 2);
     return last;
 }
 
@@ -67,14 +64,14 @@ std::string readProbe(const std::string &output, VideoProbe &probe) {
     return "";
 }
 
-std::string probeVideo(const std::string &ffprobe, const std::string &path, VideoProbe &probe) {
-    const std::string input = "file:" + path;
+std::string probeVideo(const std::string &ffprobe, int file, VideoProbe &probe) {
+    const std::string input = fileInput("", file);
     ChildProcess child;
     const std::string failure =
         startChild({ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
                     "stream=width,height,start_time,duration:format=start_time,duration", "-of",
                     "flat", input},
-                   child);
+                   child, file);
     if (!failure.empty())
         return "cannot start ffprobe: " + failure;
     std::string output, errors;
@@ -107,7 +104,7 @@ std::string probeVideo(const std::string &ffprobe, const std::string &path, Vide
     if (timedOut)
         return kNothingWithin;
     if (!exitReason("ffprobe", status).empty()) {
-        const std::string said = lastLine(errors, input);
+        const std::string said = withoutInput(lastLine(errors), input);
         return said.empty() ? exitReason("ffprobe", status) : said;
     }
     return readProbe(output, probe);

@@ -17,6 +17,7 @@ struct VideoProbe {
 // Returns an empty string, or why the file holds no video.
 std::string readProbe(const std::string &output, VideoProbe &probe);
 
-// Runs ffprobe on path and reads what it says. Returns an empty string, or
-// why the file cannot be played, in ffprobe's words where it gave some.
-std::string probeVideo(const std::string &ffprobe, const std::string &path, VideoProbe &probe);
+// Runs ffprobe on the open file (passed as kPassedDescriptor) and reads what
+// it says. Returns an empty string, or why the file cannot be played, in
+// ffprobe's words where it gave some.
+std::string probeVideo(const std::string &ffprobe, int file, VideoProbe &probe);

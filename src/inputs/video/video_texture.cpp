@@ -16,18 +16,21 @@ SlotMemory mapBound(std::size_t capacity) {
 
 } // namespace
 
-void createVideoTexture(VideoTexture &video, const VideoSampling &sampling) {
-    video.sampling = sampling;
+void createVideoTexture(VideoTexture &video, const SamplerSettings &sampling, bool mipmaps) {
     glGenTextures(1, &video.texture);
     glBindTexture(GL_TEXTURE_2D, video.texture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, kTransparentBlack);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, sampling.wrap);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, sampling.wrap);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, sampling.minFilter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, sampling.magFilter);
-    if (sampling.mipmap)
-        glGenerateMipmap(GL_TEXTURE_2D);
+    resampleVideoTexture(video, sampling, mipmaps);
     glGenBuffers(kVideoSlots, video.buffers.data());
+}
+
+void resampleVideoTexture(VideoTexture &video, const SamplerSettings &sampling, bool mipmaps) {
+    glBindTexture(GL_TEXTURE_2D, video.texture);
+    setTextureSampling(GL_TEXTURE_2D, sampling);
+    if (mipmaps && !video.mipmaps)
+        glGenerateMipmap(GL_TEXTURE_2D);
+    video.sampling = sampling;
+    video.mipmaps = mipmaps;
 }
 
 SlotMemory mapSlot(VideoTexture &video, int slot, std::size_t bytes) {
@@ -40,7 +43,8 @@ SlotMemory mapSlot(VideoTexture &video, int slot, std::size_t bytes) {
     return video.memory[slot];
 }
 
-SlotMemory uploadSlot(VideoTexture &video, int slot, glm::ivec2 size) {
+SlotMemory uploadSlot(VideoTexture &video, int slot, glm::ivec2 size, GLenum unit) {
+    glActiveTexture(unit);
     glBindBuffer(GL_PIXEL_UNPACK_BUFFER, video.buffers[slot]);
     glUnmapBuffer(GL_PIXEL_UNPACK_BUFFER);
     glBindTexture(GL_TEXTURE_2D, video.texture);
@@ -52,10 +56,12 @@ SlotMemory uploadSlot(VideoTexture &video, int slot, glm::ivec2 size) {
     else
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.x, size.y, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     video.size = size;
-    if (video.sampling.mipmap)
+    if (video.mipmaps)
         glGenerateMipmap(GL_TEXTURE_2D);
     video.memory[slot] = mapBound(video.memory[slot].capacity);
     glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+    // Where set-up that follows binds, as the plan leaves it.
+    glActiveTexture(GL_TEXTURE0);
     return video.memory[slot];
 }
 
