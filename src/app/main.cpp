@@ -77,7 +77,11 @@ int main(int argc, char **argv) {
     Scene scene{buildPrograms(files, wiring), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
-                glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0}};
+                glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0, {}}};
+    // Media start where the first frame will be.
+    scene.inputs.media = {options.fixedClock,
+                          options.fixedClock ? options.startTime + options.startFrame / options.rate
+                                             : 0.0};
     buildBufferPasses(scene.programs, files, scene.inputs.wiring, options.view);
     prepareTargets(scene, options.view);
     buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);

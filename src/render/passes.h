@@ -19,6 +19,7 @@ struct FrameUniforms {
     float timeDelta;     // seconds since the previous rendered frame's clock
     DateValue date;      // iDate, for a frame whose programs read it
     float frameRate;     // iFrameRate: the fixed clock's rate, else the title's
+    double media;        // the media clock's time (inputs/source.h), which videos follow
 };
 
 // Everything the passes draw with; owned by the entry point.
