@@ -12,13 +12,14 @@
 #   scripts/bench.sh --wiring          the wired four-buffer chain against the reference
 #   scripts/bench.sh --video           video inputs: a 1080p60 clip per frame against a
 #                                      still image and ffmpeg alone, frames skipped in a window
+#   scripts/bench.sh --params          16 parameters, the panel shown, an OSC burst (bench/params.py)
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quorlin quorlin_reference quorlin_image_reference \
-    quorlin_png_encode >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
+    quorlin_png_encode quorlin_osc_sender >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
 case "${1:-}" in
 --pace) shift; exec /usr/bin/python3 "$root/bench/pace.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --band) shift; exec /usr/bin/python3 "$root/bench/band.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
@@ -27,6 +28,10 @@ case "${1:-}" in
     exec /usr/bin/python3 "$root/bench/recording.py" --quorlin "$build/quorlin" \
         --png-encode "$build/bench/quorlin_png_encode" --shaders "$root/Shaders" "$@" ;;
 --video) shift; exec /usr/bin/python3 "$root/bench/video.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
+--params)
+    shift
+    exec /usr/bin/python3 "$root/bench/params.py" --quorlin "$build/quorlin" \
+        --sender "$build/bench/quorlin_osc_sender" --shaders "$root/Shaders" "$@" ;;
 --images)
     shift
     exec /usr/bin/python3 "$root/bench/images.py" --quorlin "$build/quorlin" \

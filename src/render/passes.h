@@ -3,7 +3,9 @@
 #pragma once
 
 #include "inputs/plan.h"
+#include "params/parameters.h"
 #include "render/frame_date.h"
+#include "render/pass_timing.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
 #include "shader/programs.h"
@@ -30,6 +32,8 @@ struct Scene {
     RenderTargets targets;
     glm::vec2 resolution; // the render size, also the targets' size
     Inputs inputs;
+    Parameters parameters;
+    PassTiming *timing = nullptr; // set while each pass's GPU time is wanted
 };
 
 // Gives every target that the programs read, write or that view shows (1 to
