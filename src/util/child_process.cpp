@@ -1,10 +1,11 @@
-// Child processes through posix_spawn, which does not copy the parent's
-// address space (large once a GL driver is loaded) as fork would.
+// Child processes through vfork, which does not copy the parent's address
+// space (large once a GL driver is loaded) as fork would, and lets the child
+// ask to end with its parent before it runs the program.
 #include "util/child_process.h"
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,24 +43,34 @@ std::string startChild(const std::vector<std::string> &arguments, ChildProcess &
     for (const std::string &argument : arguments)
         argv.push_back(const_cast<char *>(argument.c_str()));
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
-    if (passed >= 0)
-        posix_spawn_file_actions_adddup2(&actions, passed, kPassedDescriptor);
-    // The child starts with default signal handling, whatever this thread blocks.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
+    const pid_t parent = getpid();
     sigset_t none;
     sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-    pid_t pid = -1;
-    const int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    // Written by the child, which shares this memory until it runs the program.
+    volatile int error = 0;
+    const pid_t pid = vfork();
+    if (pid == 0) {
+        // A child outlives a parent that is killed unless told otherwise:
+        // ffmpeg listening to a stream would wait for it for ever.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (getppid() != parent || input <= STDIN_FILENO || dup2(input, STDIN_FILENO) < 0 ||
+            dup2(output[1], STDOUT_FILENO) < 0 || dup2(errors[1], STDERR_FILENO) < 0 ||
+            (passed >= 0 && dup2(passed, kPassedDescriptor) < 0) ||
+            (passed == kPassedDescriptor && fcntl(passed, F_SETFD, 0) < 0)) {
+            error = errno != 0 ? errno : ESRCH;
+            _exit(127);
+        }
+        // The child starts with default signal handling, whatever this thread blocks.
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        execve(argv[0], argv.data(), environ);
+        error = errno;
+        _exit(127);
+    }
+    if (pid < 0)
+        error = errno;
+    else if (error != 0)
+        waitpid(pid, nullptr, 0);
     close(output[1]);
     close(errors[1]);
     if (error != 0) {

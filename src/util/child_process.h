@@ -22,7 +22,9 @@ constexpr int kPassedDescriptor = 3;
 
 // Starts arguments[0] (a path) with the arguments, standard input from
 // /dev/null, and the open file passed (when not -1) as kPassedDescriptor.
-// Returns an empty string, or why it could not start.
+// The child is killed when the thread that started it ends, the program
+// with it, whatever ends it. Returns an empty string, or why it could not
+// start.
 std::string startChild(const std::vector<std::string> &arguments, ChildProcess &child,
                        int passed = -1);
 
