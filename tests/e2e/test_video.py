@@ -1,7 +1,7 @@
 """Videos, streams and cameras as inputs: frame-accurate reads on the fixed clock from a clip
-the test makes with its frame number drawn in each frame, a stream fed through a FIFO, and
+the test makes with its frame number drawn in each frame, streams fed through a FIFO and over UDP, and
 what a missing file or a silent stream prints while the rest draws."""
-import os, re, shutil, subprocess, tempfile
+import os, re, shutil, socket, subprocess, tempfile
 
 from harness import BANNER, DEADLINE, Case, Window, die_with_parent, png
 
@@ -180,4 +180,41 @@ class Video(Case):
         window.wait_for(lambda: ended in window.output(), "the end of the stream")
         window.passes(2)
         self.assertEqual(frame_number(window.pixel), 199)
+        self.assertEqual(window.output(), BANNER + ended)
+
+    def test_a_udp_stream_plays_on_keeps_its_last_frame_when_it_drops_and_is_opened_again(self):
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as free:
+            free.bind(("127.0.0.1", 0))
+            url = "udp://127.0.0.1:%d" % free.getsockname()[1]
+        root = self.project(**wiring('{ stream = "%s", filter = "nearest" }' % url))
+        window = Window(self, self.display, *SIZE, "--frames", "1000000", os.path.join(root, "Shaders"),
+                        cwd=os.path.join(root, "build"))
+
+        def send():
+            """Numbered frames at their own rate from 0, until killed."""
+            sender = subprocess.Popen(FFMPEG + ["-re", "-f", "lavfi", "-i", "nullsrc=s=64x48:r=30", "-vf", NUMBERED,
+                                                "-c:v", "mpeg2video", "-q:v", "2", "-g", "5", "-f", "mpegts", url],
+                                      preexec_fn=die_with_parent)
+            self.addCleanup(sender.wait)
+            self.addCleanup(sender.kill)
+            return sender
+
+        def shown_other_than(*numbers):
+            seen = []
+            window.wait_for(lambda: seen.append(frame_number(window.pixel)) or seen[-1] not in (None, *numbers),
+                            "a frame other than %s" % (numbers,))
+            return seen[-1]
+
+        sender = send()
+        shown_other_than(shown_other_than())
+        sender.kill()
+        sender.wait()
+        ended = "Video %s for Image iChannel0 ended: nothing received for 5 s\n" % url
+        window.wait_for(lambda: ended in window.output(), "the drop")
+        kept = frame_number(window.pixel)
+        self.assertIsNotNone(kept)
+        # Opened again: the new sender's frames replace the one kept, and a failed retry in
+        # between would print nothing within the minute.
+        send()
+        shown_other_than(kept)
         self.assertEqual(window.output(), BANNER + ended)
