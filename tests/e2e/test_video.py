@@ -50,16 +50,23 @@ class Video(Case):
             os.link(os.path.join(self.media, name), os.path.join(root, "Shaders", name))
         return root
 
-    def frames(self, files, *args, env=()):
-        """Renders the set to numbered PNGs; returns the frame numbers shown, and the run."""
+    def frames(self, files, *args, env=(), shrink=1):
+        """Renders the set to numbered PNGs, the clip's size over shrink; returns the frame numbers
+        shown, and the run."""
         root = self.set_with_media(files)
         out = os.path.join(root, "out", "%03d.png")
         os.mkdir(os.path.dirname(out))
-        run = self.run_quorlin(*SIZE, *args, "--output", out, os.path.join(root, "Shaders"), display=self.display,
-                               env=env)
+        run = self.run_quorlin("--size", "%dx%d" % (64 // shrink, 48 // shrink), *args, "--output", out,
+                               os.path.join(root, "Shaders"), display=self.display, env=env)
         self.assertEqual((run.returncode, run.stderr), (0, ""), run.stdout)
-        shown = sorted(os.listdir(os.path.dirname(out)))
-        return [frame_number(png(os.path.join(root, "out", name))[1]) for name in shown], run, root
+        pictures = [png(os.path.join(root, "out", name))[1] for name in sorted(os.listdir(os.path.dirname(out)))]
+        return [frame_number(lambda x, y: p(x // shrink, y // shrink)) for p in pictures], run, root
+
+    def test_mipmaps_are_built_for_each_new_frame(self):
+        # A quarter of the size reads mipmap level 2, where each bit's column is still two whole texels.
+        shown = self.frames(wiring('{ video = "clip.mp4", filter = "mipmap" }'), "--rate", "30", "--time", "1",
+                            "--frames", "3", shrink=4)[0]
+        self.assertEqual(shown, [30, 31, 32])
 
     def test_frames_on_the_fixed_clock(self):
         clip, nearest = '{ video = "clip.mp4", filter = "nearest" }', ', filter = "nearest" }'
