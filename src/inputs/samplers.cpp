@@ -4,7 +4,7 @@
 #include "inputs/messages.h"
 #include "inputs/video/video_names.h"
 #include "shader/shader_files.h"
-#include "util/child_process.h"
+#include "util/program_path.h"
 #include "util/text.h"
 
 #include <algorithm>

@@ -2,9 +2,11 @@
 #include "output/output_name.h"
 
 #include "output/expect.h"
-#include "util/child_process.h"
+#include "util/program_path.h"
 #include "util/text.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <sstream>
 
 namespace {
@@ -98,6 +100,16 @@ std::string applyRecordingRules(Options &options, bool rateGiven) {
         const std::string error = loadReference(options.expect, reference);
         if (!error.empty())
             return "--expect: " + error;
+        // Any other size could only differ.
+        if (!options.sizeGiven) {
+            if (std::max(reference.width, reference.height) > kMaxRenderSide)
+                return "--expect: '" + options.expect + "' is " + std::to_string(reference.width) +
+                       "x" + std::to_string(reference.height) + ", larger than the sides of " +
+                       std::to_string(kMaxRenderSide) + " the program renders";
+            options.width = reference.width;
+            options.height = reference.height;
+            options.sizeGiven = true;
+        }
     }
     const bool records = name.kind == OutputKind::kVideo || name.kind == OutputKind::kSequence;
     if (records)

@@ -10,23 +10,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <sstream>
 
 extern char **environ;
-
-std::string findProgram(const std::string &program) {
-    const char *path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin");
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        const std::string candidate = (folder.empty() ? "." : folder) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return "";
-}
 
 std::string startChild(const std::vector<std::string> &arguments, ChildProcess &child, int passed) {
     int output[2];

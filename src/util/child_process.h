@@ -13,10 +13,6 @@ struct ChildProcess {
     int errors = -1; // read end of its standard error
 };
 
-// The path of an executable program named as on a command line; empty when
-// no folder of the PATH holds one.
-std::string findProgram(const std::string &program);
-
 // The descriptor number a child gets a passed file on.
 constexpr int kPassedDescriptor = 3;
 

@@ -141,7 +141,7 @@ class Video(Case):
         root = self.project(files={})
         out = os.path.join(root, "out.png")
         run = self.run_quorlin("--size", "64x40", "--time", "1", "--output", out, EXAMPLE, display=self.display)
-        self.assertEqual((run.returncode, run.stdout), (0, BANNER))
+        self.assertEqual((run.returncode, run.stdout), (0, BANNER + "Saved %s (64x40)\n" % out))
         self.assertGreater(max(png(out)[1](32, 20)[:3]), 0)
 
     def test_without_ffmpeg(self):
@@ -168,8 +168,8 @@ class Video(Case):
         shaders = os.path.join(root, "Shaders")
         self.assertEqual((run.returncode, run.stdout), (0, BANNER + (
             "Failed to open video %s/missing.mp4 for Image iChannel0: No such file or directory\n"
-            "Failed to open video %s/silent.fifo for Image iChannel1: nothing received within 5 s\n") % (
-                shaders, shaders)))
+            "Failed to open video %s/silent.fifo for Image iChannel1: nothing received within 5 s\n"
+            "Saved %s (64x48)\n") % (shaders, shaders, out)))
         self.assertEqual(png(out)[1](32, 24), (0, 255, 0, 255))
 
     def test_a_stream_shows_its_newest_frame(self):
