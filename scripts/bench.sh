@@ -12,6 +12,8 @@
 #   scripts/bench.sh --headless        no display server: start-up and 600 frames against
 #                                      Xvfb, --output - into ffmpeg (bench/headless.py)
 #   scripts/bench.sh --wiring          the wired four-buffer chain against the reference
+#   scripts/bench.sh --video           video inputs: a 1080p60 clip per frame against a
+#                                      still image and ffmpeg alone, frames skipped in a window
 #   scripts/bench.sh --params          16 parameters, the panel shown, an OSC burst (bench/params.py)
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
@@ -28,6 +30,7 @@ case "${1:-}" in
     exec /usr/bin/python3 "$root/bench/recording.py" --quorlin "$build/quorlin" \
         --png-encode "$build/bench/quorlin_png_encode" --shaders "$root/Shaders" "$@" ;;
 --headless) shift; exec /usr/bin/python3 "$root/bench/headless.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
+--video) shift; exec /usr/bin/python3 "$root/bench/video.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --params)
     shift
     exec /usr/bin/python3 "$root/bench/params.py" --quorlin "$build/quorlin" \

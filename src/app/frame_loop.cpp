@@ -50,6 +50,8 @@ struct LoopState {
     double lastMouse[kMouseValues] = {};
     bool clickStyle = false; // iMouse reads the click style's values
     ClickMouse click;
+    bool mediaRunning = false; // the previous pass rendered
+    double mediaWall = 0.0;    // the live clock at the previous rendered frame
     int status = 0;
     ErrorBand band;
     bool bandChanged = false; // since the last pass
@@ -242,9 +244,17 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
             // A run may start later in the sequence: frame numbers and the
             // clock continue from there.
             const int frame = options.startFrame + state.rendered;
-            const float time = options.fixedClock
-                                   ? static_cast<float>(options.startTime + frame / options.rate)
-                                   : static_cast<float>(now);
+            const double clock =
+                options.fixedClock ? options.startTime + frame / options.rate : now;
+            const float time = static_cast<float>(clock);
+            // Media on the live clock run with rendering, from 0 at the first
+            // frame, and a pause holds them.
+            scene.inputs.media.now =
+                options.fixedClock
+                    ? clock
+                    : scene.inputs.media.now + (state.mediaRunning ? now - state.mediaWall : 0.0);
+            state.mediaRunning = true;
+            state.mediaWall = now;
             const float previous =
                 state.rendered > 0
                     ? state.last.time
@@ -258,12 +268,14 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
                 frameDate(scene.programs.readsDate, options.fixedClock, time),
                 options.fixedClock ? static_cast<float>(options.rate)
                 : fps > 0.0        ? static_cast<float>(fps)
-                                   : kFirstFrameRate};
+                                   : kFirstFrameRate,
+                scene.inputs.media.now};
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
             if (state.clickStyle)
                 stepClickMouse(state.click, state.mouse[kCursorX], state.mouse[kCursorY],
                                state.mouse[kLeftButton] != 0.0);
-            updateInputs(scene.inputs.plan, uniforms);
+            if (updateInputs(scene.inputs.plan, uniforms))
+                buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, false);
             const bool passesRan = renderBufferPasses(scene, uniforms);
             recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
                                 state.rendered);
@@ -278,6 +290,8 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
                 state.status = finishRun(options, scene.window.framebuffer);
                 requestClose(surface);
             }
+        } else {
+            state.mediaRunning = false;
         }
         const bool screenshot = pressed & (1u << kScreenshotKey);
         if (screenshot)

@@ -93,8 +93,12 @@ int main(int argc, char **argv) {
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(),
                 createRenderTargets(options.width, options.height, options.sizeGiven),
-                glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0},
+                glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0, {}},
                 Parameters{{}, 0, options.settings, std::move(saved)}, nullptr, surface.standIn};
+    // Media start where the first frame will be.
+    scene.inputs.media = {options.fixedClock,
+                          options.fixedClock ? options.startTime + options.startFrame / options.rate
+                                             : 0.0};
     buildBufferPasses(scene.programs, files, scene.inputs.wiring, options.view);
     // A large size is weighed before any target takes memory.
     const std::string memory = options.sizeGiven ? memoryProblem(scene.programs, options) : "";

@@ -20,17 +20,17 @@ constexpr PassKind kPassKinds[] = {
 };
 
 constexpr InputType kInputTypes[] = {
-    // type         wiring         key           what              cube   notYet
-    {"texture",     Wiring::Media, "file",       "a texture",      false, false},
-    {"buffer",      Wiring::Pass,  "buffer",     "a buffer",       false, false},
-    {"cubemap",     Wiring::Pass,  "buffer",     "a cube map",     true,  true},
-    {"keyboard",    Wiring::Word,  "keyboard",   "the keyboard",   false, true},
-    {"music",       Wiring::Media, "audio",      "music",          false, true},
-    {"musicstream", Wiring::None,  "",           "a music stream", false, true},
-    {"mic",         Wiring::Word,  "microphone", "the microphone", false, true},
-    {"video",       Wiring::Media, "video",      "a video",        false, true},
-    {"webcam",      Wiring::Word,  "camera",     "the webcam",     false, true},
-    {"volume",      Wiring::None,  "",           "a volume",       false, true},
+    // type         wiring         key           what              cube   video  notYet
+    {"texture",     Wiring::Media, "file",       "a texture",      false, false, false},
+    {"buffer",      Wiring::Pass,  "buffer",     "a buffer",       false, false, false},
+    {"cubemap",     Wiring::Pass,  "buffer",     "a cube map",     true,  false, true},
+    {"keyboard",    Wiring::Word,  "keyboard",   "the keyboard",   false, false, true},
+    {"music",       Wiring::Media, "audio",      "music",          false, false, true},
+    {"musicstream", Wiring::None,  "",           "a music stream", false, false, true},
+    {"mic",         Wiring::Word,  "microphone", "the microphone", false, false, true},
+    {"video",       Wiring::Media, "video",      "a video",        false, true,  false},
+    {"webcam",      Wiring::Word,  "camera",     "the webcam",     false, true,  false},
+    {"volume",      Wiring::None,  "",           "a volume",       false, false, true},
 };
 // clang-format on
 
@@ -48,10 +48,10 @@ std::string folded(const std::string &text) {
 
 // clang-format off
 const SamplingKey kSamplingKeys[3] = {
-    // key     choices                          file      target    boolean
-    {"filter", {"nearest", "linear", "mipmap"}, "mipmap", "linear", false},
-    {"wrap",   {"clamp", "repeat", "mirror"},   "repeat", "repeat", false},
-    {"vflip",  {"true", "false"},               "true",   nullptr,  true},
+    // key     choices                          file      video     target    boolean
+    {"filter", {"nearest", "linear", "mipmap"}, "mipmap", "linear", "linear", false},
+    {"wrap",   {"clamp", "repeat", "mirror"},   "repeat", "clamp",  "repeat", false},
+    {"vflip",  {"true", "false"},               "true",   "true",   nullptr,  true},
 };
 // clang-format on
 

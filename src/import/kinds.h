@@ -36,6 +36,7 @@ struct InputType {
     const char *key;  // Pass and Media: the inline table's key; Word: the word
     const char *what; // as the lines name it
     bool cube;        // declared samplerCube rather than sampler2D
+    bool video;       // played by ffmpeg, sampled by a video's defaults
     bool notYet;
 };
 
@@ -44,6 +45,7 @@ struct SamplingKey {
     const char *key;
     std::vector<std::string_view> choices;
     const char *fileDefault;
+    const char *videoDefault;
     const char *targetDefault; // nullptr: never written for a render target
     bool boolean;
 

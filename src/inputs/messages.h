@@ -31,3 +31,31 @@ inline std::string missingPassLine(const std::string &file, const std::string &c
                                    const std::string &program) {
     return "No " + file + " for " + channel + " of " + program + ": it reads a cleared target";
 }
+
+// Video inputs: where is the pass and sampler, such as "Image iChannel0".
+inline std::string videoFailedLine(const std::string &source, const std::string &where,
+                                   const std::string &reason) {
+    return "Failed to open video " + source + " for " + where + ": " + reason;
+}
+
+inline std::string videoEndedLine(const std::string &source, const std::string &where,
+                                  const std::string &reason) {
+    return "Video " + source + " for " + where + " ended: " + reason;
+}
+
+inline std::string skippedFramesLine(const std::string &source, const std::string &where,
+                                     long count) {
+    return "Skipped " + std::to_string(count) + " late frame" + (count == 1 ? "" : "s") +
+           " of video " + source + " for " + where;
+}
+
+// The reasons a video gives in those lines besides ffmpeg's own.
+inline const std::string kNoVideoStream = "it holds no video stream";
+inline const std::string kNoPicture = "it holds no picture";
+inline const std::string kNothingWithin = "nothing received within 5 s";
+inline const std::string kNothingFor = "nothing received for 5 s";
+inline const std::string kStreamEnded = "the stream ended";
+inline const std::string kNoCamera = "there is no /dev/video device";
+// As recordings say it.
+inline const std::string kNoFfmpeg =
+    "needs ffmpeg, which is not installed (Debian package: ffmpeg)";

@@ -26,7 +26,8 @@ constexpr GLfloat kDepth = 1.0f; // z of a vec3 resolution
 // The first reader of a source decides its texture's own sampling.
 constexpr int kPlanOrder[] = {kImageProgram, kBufferA, kBufferB, kBufferC, kBufferD};
 // By SourceKind.
-constexpr SourceFactory kFactories[] = {createBlackSource, createImageSource, createTargetSource};
+constexpr SourceFactory kFactories[] = {createBlackSource, createImageSource, createTargetSource,
+                                        createVideoSource};
 static_assert(std::size(kFactories) == static_cast<std::size_t>(SourceKind::kKinds));
 
 // One sampler of one program, or a channel the program asks about without sampling it.
@@ -129,8 +130,10 @@ Source *sourceFor(Build &b, const std::vector<Use> &uses, const Use &use) {
         return u.sampled && u.wire.source == spec &&
                u.wire.sampling.filter == SamplerFilter::kMipmap;
     });
-    const SourceContext context{use.wire.sampling, mipmaps,      use.name,         b.reread,
-                                &b.targets,        b.renderSize, &b.inputs.maxSide};
+    const SourceContext context{
+        use.wire.sampling, mipmaps,    use.name,     programName(use.program),
+        b.reread,          &b.targets, b.renderSize, &b.inputs.maxSide,
+        b.inputs.media};
     std::unique_ptr<Source> source = kFactories[static_cast<std::size_t>(spec.kind)](
         spec, context, takeOver(b.inputs.plan, spec));
     Source *made = nullptr;
@@ -335,14 +338,15 @@ void reportUnusedChoices(Build &b, const ImageChoices &choices, const std::set<s
         check(s.name);
 }
 
-// The set file, the files that bind by name and the pictures the plan reads
-// from the shader directory or its subfolders.
+// The set file, the files that bind by name and the pictures and video files
+// the plan reads from the shader directory or its subfolders.
 std::vector<std::string> watchedFiles(const ImageChoices &choices, const std::vector<Use> &uses,
                                       const std::set<std::string> &names) {
     std::vector<std::string> files = watchedImageFiles(choices, {names.begin(), names.end()});
     files.push_back(kSetFileName);
     for (const Use &use : uses) {
-        if (use.wire.source.kind != SourceKind::kImage)
+        const SourceSpec &spec = use.wire.source;
+        if (spec.kind != SourceKind::kImage && (spec.kind != SourceKind::kVideo || spec.stream))
             continue;
         const std::string inSet =
             fs::path(use.wire.source.path).lexically_relative(choices.dir).native();
@@ -379,9 +383,11 @@ void buildPlan(Inputs &inputs, const Programs &programs, const RenderTargets &ta
     inputs.plan = std::move(b.next);
 }
 
-void updateInputs(const InputPlan &plan, const FrameUniforms &frame) {
+bool updateInputs(const InputPlan &plan, const FrameUniforms &frame) {
+    bool resized = false;
     for (Source *source : plan.updated)
-        source->update(frame);
+        resized = source->update(frame) || resized;
+    return resized;
 }
 
 void bindDrawInputs(const InputPlan &plan, int program) {

@@ -53,6 +53,7 @@ struct Inputs {
     // The context's limits, asked at the first need and kept: they never change.
     GLint maxSide = 0;
     GLint maxUnits = 0;
+    MediaClock media; // kept at the latest frame's, for sources made by a reload
 };
 
 // Replaces the plan by one for the programs as they are now built, the
@@ -66,8 +67,10 @@ struct Inputs {
 void buildPlan(Inputs &inputs, const Programs &programs, const RenderTargets &targets,
                glm::vec2 renderSize, bool reread);
 
-// Once a frame, before the passes draw.
-void updateInputs(const InputPlan &plan, const FrameUniforms &frame);
+// Once a frame, before the passes draw. Returns whether a source's size
+// changed, after which the plan is built again (nothing read again) to tell
+// the programs.
+bool updateInputs(const InputPlan &plan, const FrameUniforms &frame);
 
 // Binds what program p reads that changes between draws; leaves the unit of
 // the last one active.

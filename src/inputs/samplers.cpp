@@ -1,7 +1,10 @@
 // The binding rule from sampler names to image files and sampling choices.
 #include "inputs/samplers.h"
 
+#include "inputs/messages.h"
+#include "inputs/video/video_names.h"
 #include "shader/shader_files.h"
+#include "util/program_path.h"
 #include "util/text.h"
 
 #include <algorithm>
@@ -106,6 +109,10 @@ std::string parseTextureChoice(const std::string &text, TextureChoice &choice) {
         return "--texture: '" + choice.file + "' does not exist";
     if (!fs::is_regular_file(choice.file, ignored))
         return "--texture: '" + choice.file + "' is not a regular file";
+    // As a recording without ffmpeg is refused.
+    if (isVideoFile(choice.file) &&
+        (findProgram("ffmpeg").empty() || findProgram("ffprobe").empty()))
+        return "--texture: video '" + choice.file + "' " + kNoFfmpeg;
     return "";
 }
 
@@ -113,7 +120,6 @@ std::string parseSamplerChoice(const std::string &text, SamplerChoice &choice) {
     std::string options;
     if (!splitNameValue(text, choice.name, options))
         return "--sampler: '" + text + "' is not NAME=OPTIONS";
-    bool wrapGiven = false;
     std::istringstream words(options);
     for (std::string word; std::getline(words, word, ',');) {
         const auto *known = std::find_if(std::begin(kWords), std::end(kWords),
@@ -121,7 +127,7 @@ std::string parseSamplerChoice(const std::string &text, SamplerChoice &choice) {
         if (known == std::end(kWords))
             return "--sampler: '" + word + "' in '" + text +
                    "' is none of nearest, linear, mipmap, repeat, clamp, mirror";
-        bool &given = known->filter ? choice.settings.filterGiven : wrapGiven;
+        bool &given = known->filter ? choice.settings.filterGiven : choice.settings.wrapGiven;
         if (given)
             return "--sampler: '" + text + "' gives more than one " +
                    (known->filter ? "filter" : "wrap");
@@ -131,7 +137,7 @@ std::string parseSamplerChoice(const std::string &text, SamplerChoice &choice) {
         else
             choice.settings.wrap = static_cast<SamplerWrap>(known->value);
     }
-    if (!choice.settings.filterGiven && !wrapGiven)
+    if (!choice.settings.filterGiven && !choice.settings.wrapGiven)
         return "--sampler: '" + text + "' gives no option";
     return "";
 }

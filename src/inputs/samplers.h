@@ -15,6 +15,7 @@ struct SamplerSettings {
     SamplerFilter filter = SamplerFilter::kMipmap;
     SamplerWrap wrap = SamplerWrap::kRepeat;
     bool filterGiven = false; // a render target keeps its linear filter unless told
+    bool wrapGiven = false;   // a video keeps its clamp unless told
 };
 // Whether two settings sample alike (how they were given aside).
 bool operator==(const SamplerSettings &a, const SamplerSettings &b);
@@ -24,6 +25,8 @@ inline bool operator!=(const SamplerSettings &a, const SamplerSettings &b) {
 
 // A render target's own sampling: linear, repeat, no mipmaps.
 constexpr SamplerSettings kTargetSampling{SamplerFilter::kLinear, SamplerWrap::kRepeat, true};
+// A video's own sampling: linear, clamp, no mipmaps.
+constexpr SamplerSettings kVideoSampling{SamplerFilter::kLinear, SamplerWrap::kClamp, true, true};
 
 // The settings as parameters of the texture bound to target on the active
 // unit, or of a sampler object.

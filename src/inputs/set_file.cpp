@@ -3,6 +3,8 @@
 // its line and column rather than a channel silently reading nothing.
 #include "inputs/set_file.h"
 
+#include "inputs/video/video_names.h"
+
 #include <toml++/toml.h>
 
 #include <algorithm>
@@ -17,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char *const kPassNames = "(BufferA to BufferD, or an image file)";
+const char *const kPassNames = "(BufferA to BufferD, an image or video file, or camera)";
 
 struct Problem {
     toml::source_position at;
@@ -87,36 +89,84 @@ Wire bufferWire(const toml::node &node) {
     return wire;
 }
 
+// A file, a stream or the camera, played by ffmpeg.
+Wire videoWire(const std::string &path, bool stream) {
+    Wire wire;
+    wire.source.kind = SourceKind::kVideo;
+    wire.source.path = path;
+    wire.source.stream = stream;
+    wire.sampling = kVideoSampling;
+    return wire;
+}
+
+// A picture, or a video by its extension as --texture tells them apart.
 Wire fileWire(const std::string &dir, const std::string &file) {
+    if (isVideoFile(file))
+        return videoWire(dir + "/" + file, false);
     Wire wire;
     wire.source.kind = SourceKind::kImage;
     wire.source.path = dir + "/" + file;
     return wire;
 }
 
+// A stream is a URL, or a device or FIFO that a relative name finds in the set.
+std::string streamPath(const std::string &dir, const std::string &name) {
+    const bool local =
+        name.find("://") == std::string::npos && name != kCamera && fs::path(name).is_relative();
+    return local ? dir + "/" + name : name;
+}
+
 Wire stringWire(const std::string &dir, const toml::node &node) {
     const std::string &text = node.as_string()->get();
     if (bufferNamed(text) >= 0)
         return bufferWire(node);
-    if (!hasImageExtension(text))
+    if (text == kCamera)
+        return videoWire(kCamera, true);
+    if (!hasImageExtension(text) && !isVideoFile(text))
         fail(node.source(), "unknown pass " + inQuotes(text) + " " + kPassNames);
     return fileWire(dir, text);
 }
 
+// loop, format and size: only where they mean something, of the type they want.
+void readVideoKeys(const toml::table &table, Wire &wire) {
+    const bool video = wire.source.kind == SourceKind::kVideo && !wire.source.stream;
+    const bool stream = wire.source.kind == SourceKind::kVideo && wire.source.stream;
+    if (const toml::node *loop = table.get("loop")) {
+        if (!video)
+            fail(loop->source(), "loop applies to a video only");
+        if (!loop->is_boolean())
+            fail(loop->source(), "loop wants true or false");
+        wire.source.loop = loop->as_boolean()->get();
+    }
+    if (const toml::node *format = table.get("format")) {
+        if (!stream)
+            fail(format->source(), "format applies to a stream only");
+        wire.source.format = stringOf(*format, "format");
+    }
+    if (const toml::node *size = table.get("size")) {
+        if (!stream)
+            fail(size->source(), "size applies to a stream only");
+        wire.source.size = stringOf(*size, "size");
+    }
+}
+
 Wire tableWire(const std::string &dir, const toml::table &table, const std::string &channel) {
-    static const char *const kKeys[] = {"buffer", "file", "filter", "wrap", "vflip", "type"};
+    static const char *const kKeys[] = {"buffer", "file", "video", "stream", "filter", "wrap",
+                                        "vflip",  "type", "loop",  "format", "size"};
     for (auto &&[key, value] : table)
         if (std::find(std::begin(kKeys), std::end(kKeys), key.str()) == std::end(kKeys))
             fail(key.source(), "unknown key " + inQuotes(key.str()) + " in " + channel +
-                                   ": buffer, file, filter, wrap, vflip, type");
+                                   ": buffer, file, video, stream, filter, wrap, vflip, type, "
+                                   "loop, format, size");
     const toml::node *buffer = table.get("buffer"), *file = table.get("file");
+    const toml::node *video = table.get("video"), *stream = table.get("stream");
     const toml::node *filter = table.get("filter"), *wrap = table.get("wrap");
     const toml::node *vflip = table.get("vflip"), *type = table.get("type");
     const GLenum target = type ? static_cast<GLenum>(wordOf(*type, "type", kTypes)) : GL_TEXTURE_2D;
     Wire wire;
-    if (buffer && file)
-        fail(table.source(), channel + " takes a buffer or a file, not both");
-    if (target == GL_TEXTURE_CUBE_MAP && (buffer || file))
+    if ((buffer != nullptr) + (file != nullptr) + (video != nullptr) + (stream != nullptr) > 1)
+        fail(table.source(), channel + " takes one of buffer, file, video, stream");
+    if (target == GL_TEXTURE_CUBE_MAP && (buffer || file || video || stream))
         fail(table.source(), "a cube channel reads nothing yet: give it no buffer or file");
     if (target == GL_TEXTURE_CUBE_MAP)
         wire.source.target = GL_TEXTURE_CUBE_MAP;
@@ -124,8 +174,13 @@ Wire tableWire(const std::string &dir, const toml::table &table, const std::stri
         wire = bufferWire(*buffer);
     else if (file)
         wire = fileWire(dir, stringOf(*file, "file"));
+    else if (video)
+        wire = videoWire(dir + "/" + stringOf(*video, "video"), false);
+    else if (stream)
+        wire = videoWire(streamPath(dir, stringOf(*stream, "stream")), true);
     else
-        fail(table.source(), channel + " wants a buffer or a file");
+        fail(table.source(), channel + " wants a buffer, file, video or stream");
+    readVideoKeys(table, wire);
     if (filter) {
         wire.sampling.filter = static_cast<SamplerFilter>(wordOf(*filter, "filter", kFilters));
         if (buffer && wire.sampling.filter == SamplerFilter::kMipmap)
@@ -134,8 +189,8 @@ Wire tableWire(const std::string &dir, const toml::table &table, const std::stri
     if (wrap)
         wire.sampling.wrap = static_cast<SamplerWrap>(wordOf(*wrap, "wrap", kWraps));
     if (vflip) {
-        if (!file)
-            fail(vflip->source(), "vflip applies to a file only");
+        if (wire.source.kind != SourceKind::kImage && wire.source.kind != SourceKind::kVideo)
+            fail(vflip->source(), "vflip applies to a file, video or stream only");
         if (!vflip->is_boolean())
             fail(vflip->source(), "vflip wants true or false");
         wire.source.vflip = vflip->as_boolean()->get();

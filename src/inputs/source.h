@@ -30,33 +30,49 @@
 
 struct FrameUniforms;
 
-enum class SourceKind { kBlack, kImage, kTarget, kKinds };
+enum class SourceKind { kBlack, kImage, kTarget, kVideo, kKinds };
 
 // The plan's description of a source: samplers whose sources are described
 // alike read one source, decoded and uploaded once.
 struct SourceSpec {
     SourceKind kind = SourceKind::kBlack;
     GLenum target = GL_TEXTURE_2D; // GL_TEXTURE_2D, or GL_TEXTURE_CUBE_MAP for a samplerCube
-    std::string path;              // kImage: the file
-    bool vflip = true;             // kImage: (0, 0) is the file's bottom-left pixel
+    std::string path;              // kImage, kVideo: the file; a stream's URL or device
+    bool vflip = true;             // kImage, kVideo: (0, 0) is the bottom-left pixel
     int buffer = -1;               // kTarget: the buffer pass whose target it reads
+    bool stream = false;           // kVideo: live, read at its newest frame
+    bool loop = true;              // kVideo: a file starts again at its end
+    std::string format;            // kVideo: a stream's input format ("v4l2")
+    std::string size;              // kVideo: a stream's requested size, WxH
 };
 inline bool operator==(const SourceSpec &a, const SourceSpec &b) {
     return a.kind == b.kind && a.target == b.target && a.path == b.path && a.vflip == b.vflip &&
-           a.buffer == b.buffer;
+           a.buffer == b.buffer && a.stream == b.stream && a.loop == b.loop &&
+           a.format == b.format && a.size == b.size;
 }
 
 class Source;
+
+// The clock media follow. On the fixed clock (exact) it is each frame's
+// iTime, before iTime is narrowed to a float, and each frame waits for its
+// picture; on the live clock it counts the seconds rendering has run, from 0
+// at the first rendered frame, a pause left out. now: at the latest frame.
+struct MediaClock {
+    bool exact = false;
+    double now = 0.0;
+};
 
 // What a factory is given besides the description.
 struct SourceContext {
     SamplerSettings sampling; // its texture's own sampling: its first reader's
     bool mipmaps;             // some reader filters with mipmaps
     std::string reader;       // the first sampler reading it, for messages
+    std::string readerPass;   // the program it belongs to, likewise
     bool reread;              // false: a change of view, not a reload: nothing is read again
     const RenderTargets *targets;
     glm::vec2 renderSize;
     GLint *maxSide; // GL_MAX_TEXTURE_SIZE, asked at the first need (0 until then)
+    MediaClock media;
 };
 
 class Source {
@@ -67,7 +83,8 @@ class Source {
     Source &operator=(const Source &) = delete;
 
     virtual bool updates() const { return false; }
-    virtual void update(const FrameUniforms &) {}
+    // Returns whether size() changed, which the programs' sizes then follow.
+    virtual bool update(const FrameUniforms &) { return false; }
     virtual bool perDraw() const { return false; }
     virtual void bind() const = 0;
     virtual void release() = 0;
@@ -92,3 +109,7 @@ std::unique_ptr<Source> createImageSource(const SourceSpec &spec, const SourceCo
 // after it, the previous frame's for itself and the passes before it.
 std::unique_ptr<Source> createTargetSource(const SourceSpec &spec, const SourceContext &context,
                                            std::unique_ptr<Source> previous);
+// A video file, a live stream or a camera, decoded by ffmpeg on a thread of
+// its own and followed by the frame's clock.
+std::unique_ptr<Source> createVideoSource(const SourceSpec &spec, const SourceContext &context,
+                                          std::unique_ptr<Source> previous);

@@ -1,16 +1,28 @@
 // The binding rules from channels and sampler names to sources.
 #include "inputs/wiring.h"
 
+#include "inputs/video/video_names.h"
 #include "shader/shader_files.h"
 
 namespace {
 
+// A file by its extension: a picture, or a video that --sampler changes only
+// in what it names.
 Wire imageWire(const Wiring &wiring, const std::string &name, const std::string &path) {
     Wire wire;
-    wire.source.kind = SourceKind::kImage;
+    wire.source.kind = isVideoFile(path) ? SourceKind::kVideo : SourceKind::kImage;
     wire.source.path = path;
-    if (const SamplerSettings *chosen = samplerChoice(wiring.choices, name))
-        wire.sampling = *chosen;
+    const SamplerSettings *chosen = samplerChoice(wiring.choices, name);
+    if (wire.source.kind == SourceKind::kImage) {
+        if (chosen)
+            wire.sampling = *chosen;
+        return wire;
+    }
+    wire.sampling = kVideoSampling;
+    if (chosen && chosen->filterGiven)
+        wire.sampling.filter = chosen->filter;
+    if (chosen && chosen->wrapGiven)
+        wire.sampling.wrap = chosen->wrap;
     return wire;
 }
 

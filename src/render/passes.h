@@ -21,6 +21,7 @@ struct FrameUniforms {
     float timeDelta;     // seconds since the previous rendered frame's clock
     DateValue date;      // iDate, for a frame whose programs read it
     float frameRate;     // iFrameRate: the fixed clock's rate, else the title's
+    double media;        // the media clock's time (inputs/source.h), which videos follow
 };
 
 // Where frames are shown: the window's framebuffer (0), or with no display

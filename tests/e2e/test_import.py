@@ -34,7 +34,13 @@ EXPORT = {"Shader": {**LOOSE, "info": {"name": "Wired", "username": "me", "descr
                 {"id": 5, "channel": 2, "type": "keyboard", "src": "/presets/tex00.jpg"},
                 {"id": 6, "channel": "3", "type": "cubemap", "src": "/media/a/cube.png"}]},
     {"name": "Buffer A", "type": "buffer", "code": BUFFER % "0.5", "outputs": [{"id": 257, "channel": 0}],
-     "inputs": [buffer_input("gone", 0, 3), {"id": 7, "channel": 4, "type": "texture", "src": "a.png"}]},
+     "inputs": [buffer_input("gone", 0, 3), {"id": 7, "channel": 4, "type": "texture", "src": "a.png"},
+                # A video's own defaults (linear, clamp) are left out; a texture's are not its defaults.
+                {"id": 8, "channel": 1, "ctype": "video", "src": "/media/a/clip.webm",
+                 "sampler": {"filter": "linear", "wrap": "clamp", "vflip": "true"}},
+                {"id": 9, "channel": 2, "ctype": "video", "src": "/media/a/clip.webm",
+                 "sampler": {"filter": "mipmap", "wrap": "repeat"}},
+                {"id": 10, "channel": 3, "ctype": "webcam", "src": "/presets/webcam.png"}]},
     {"name": "Buffer E", "type": "buffer", "code": BUFFER % "1"},
     {"name": "Buffer C", "type": "buffer", "code": ""},
     {"name": "Cube A", "type": "cubemap", "code": CUBE, "inputs": [buffer_input(257, 0, 0)]},
@@ -59,7 +65,8 @@ WIRING = {"mouse": "click",
                     "iChannel1": {"file": "stone.jpg"}},
           "BufferB": {"iChannel0": "BufferB", "iChannel1": {"buffer": "BufferA", "wrap": "clamp"},
                       "iChannel3": {"type": "cube"}},
-          "BufferA": {"iChannel0": "BufferD"}}
+          "BufferA": {"iChannel0": "BufferD", "iChannel1": {"video": "clip.webm"},
+                      "iChannel2": {"video": "clip.webm", "filter": "mipmap", "wrap": "repeat"}, "iChannel3": "camera"}}
 
 
 class Import(Case):
@@ -74,13 +81,13 @@ class Import(Case):
         return root
 
     def test_an_export_becomes_a_set_with_a_line_for_what_is_left_out(self):
-        media = {"wood.png": b"\x89PNG wood", "sub/stone.jpg": b"\xff\xd8 stone", "b.glsl": BUFFER % "0.25"}
+        media = {"wood.png": b"\x89PNG wood", "clip.webm": b"\x1aE\xdf\xa3 clip", "sub/stone.jpg": b"\xff\xd8 stone", "b.glsl": BUFFER % "0.25"}
         root = self.folder({**media, "shader.json": json.dumps([EXPORT, EXPORT])})
         result = self.run_quorlin("--import", "shader.json", "new set", "--media", "sub", cwd=root)
         self.assertEqual((result.returncode, result.stdout, result.stderr), (0, PRINTED, ""))
         made = pathlib.Path(root, "new set")
         self.assertEqual(sorted(path.name for path in made.iterdir()), ["BufferA.fs", "BufferB.fs", "CubeA.fs",
-                         "Image.frag", "common.incl", "quorlin.toml", "stone.jpg", "wood.png"])
+                         "Image.frag", "clip.webm", "common.incl", "quorlin.toml", "stone.jpg", "wood.png"])
         for name, content in [("Image.frag", IMAGE), ("BufferA.fs", BUFFER % "0.5"), ("BufferB.fs", media["b.glsl"]),
                               ("common.incl", "float shared;"), ("CubeA.fs", CUBE)]:
             self.assertEqual((made / name).read_text(), content, name)
