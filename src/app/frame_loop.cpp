@@ -59,7 +59,8 @@ void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir
     }
     prepareTargets(scene, state.view);
     bindImages(scene);
-    showFailure(state, scene.programs.failure);
+    const std::vector<std::string> soundFailure = reloadSound(scene.sound, files);
+    showFailure(state, scene.programs.failure.empty() ? soundFailure : scene.programs.failure);
 }
 
 // The back buffer's content after a swap is not defined; while paused the
@@ -141,7 +142,8 @@ bool refreshFrameRate(double now) {
 int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                  const ShaderFiles &files, const Options &options) {
     LoopState state;
-    Recording recording(options, scene.resolution);
+    Recording recording(options, scene.resolution,
+                        soundRecorded(scene.sound) ? &scene.sound : nullptr);
     state.running = options.frames > 0 || recording.records();
     state.view = options.view;
     Pacer pacer = startPacing(window, options);
@@ -157,6 +159,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
     while (!glfwWindowShouldClose(window)) {
         const double now = glfwGetTime();
         processInput(window, state.mouse, &state.running, &state.spaceHeld);
+        followRunning(scene.sound, state.running);
         const unsigned pressed = pollCommandKeys(window, state.latches);
         if (pressed != 0)
             handleCommands(pressed, state, scene, files, shaderDir);
@@ -167,9 +170,9 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             // A run may start later in the sequence: frame numbers and the
             // clock continue from there.
             const int frame = options.startFrame + state.rendered;
-            const float time = options.fixedClock
-                                   ? static_cast<float>(options.startTime + frame / options.rate)
-                                   : static_cast<float>(now);
+            const double clock =
+                options.fixedClock ? options.startTime + frame / options.rate : now;
+            const float time = static_cast<float>(clock);
             const float previous =
                 state.rendered > 0
                     ? state.last.time
@@ -182,7 +185,11 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                 frame == 0 ? 0.0f : time - previous,
                 frameDate(scene.programs.readsDate, options.fixedClock, time)};
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
-            const bool passesRan = renderBufferPasses(scene, uniforms);
+            // The sound's render moves the viewport as passes do.
+            const bool soundRendered =
+                updateSound(scene.sound, clock, options.startTime + (frame + 1.0) / options.rate,
+                            recording.recordsSound(), scene.imageQuad.vao);
+            const bool passesRan = renderBufferPasses(scene, uniforms) || soundRendered;
             recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
                                 state.rendered);
             if (refreshFrameRate(glfwGetTime()))

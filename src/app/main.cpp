@@ -5,6 +5,8 @@
 #include "app/install_paths.h"
 #include "app/new_set.h"
 #include "app/options.h"
+#include "output/recording.h"
+#include "output/wav.h"
 #include "render/passes.h"
 #include "shader/programs.h"
 #include "shader/shader_files.h"
@@ -36,6 +38,10 @@ int main(int argc, char **argv) {
     const std::string choiceProblem = channelSamplerProblem(choices);
     if (!choiceProblem.empty())
         return refuseUsage(choiceProblem, std::cerr).status;
+    const ShaderFiles files = shaderFilesIn(shaderDir);
+    const std::string soundProblem = soundOutputProblem(options, files);
+    if (!soundProblem.empty())
+        return refuseUsage(soundProblem, std::cerr).status;
 
     std::cout << kStandardTag.data() << std::endl;
 
@@ -50,6 +56,8 @@ int main(int argc, char **argv) {
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    if (!options.sound.empty())
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE); // it makes sound, no picture
     GLFWwindow *window =
         glfwCreateWindow(options.width, options.height, "Quorlin", nullptr, nullptr);
     if (window == nullptr) {
@@ -67,14 +75,24 @@ int main(int argc, char **argv) {
         return -1;
     }
 
-    const ShaderFiles files = shaderFilesIn(shaderDir);
-    Scene scene{buildPrograms(files), createImageQuad(),
+    if (!options.sound.empty()) {
+        const int status = saveSound(files, options);
+        glfwTerminate();
+        return status;
+    }
+
+    Scene scene{buildPrograms(files),
+                createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
-                createViewerQuad(), createRenderTargets(options.width, options.height),
-                glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}, 0, 0}};
+                createViewerQuad(),
+                createRenderTargets(options.width, options.height),
+                glm::vec2(options.width, options.height),
+                Images{choices, {}, {}, 0, {}, 0, 0},
+                {}};
     buildBufferPasses(scene.programs, files, imageChannels(scene.images));
     prepareTargets(scene, options.view);
     bindImages(scene);
+    createSound(scene.sound, files, {!options.fixedClock, soundSpanSeconds(options)});
     rememberFramebufferSize(window);
 
     scene.programs.image.use();
@@ -82,6 +100,7 @@ int main(int argc, char **argv) {
 
     const int status = runFrameLoop(window, scene, shaderDir, files, options);
 
+    deleteSound(scene.sound);
     deleteImages(scene.images);
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);

@@ -25,6 +25,7 @@ struct Options {
     bool vsync = false;
     std::string newSet;  // not empty: write a new set there instead of running
     std::string record;  // a video or PNG sequence named by --output, which is then empty
+    std::string sound;   // a WAV file named by --output, which is then empty
     std::string encoder; // ffmpeg's path, found once when recording a video
     int startFrame = 0;
     std::string expect; // a reference PNG to compare the last frame with

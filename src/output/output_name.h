@@ -6,7 +6,7 @@
 
 #include <string>
 
-enum class OutputKind { kNone, kPicture, kVideo, kSequence };
+enum class OutputKind { kNone, kPicture, kVideo, kSequence, kSound };
 
 struct OutputName {
     OutputKind kind = OutputKind::kNone;
@@ -21,7 +21,8 @@ struct OutputName {
 // sequence; any other '%' is part of the name.
 OutputName parseOutputName(const std::string &path);
 
-// Moves a video or sequence from options.output to options.record and applies
+// Moves a video or sequence from options.output to options.record, a WAV
+// file to options.sound, and applies
 // the clock and frame rules of recordings and --expect. rateGiven: --rate was
 // on the command line. Returns why the command is unusable, or "".
 std::string applyRecordingRules(Options &options, bool rateGiven);

@@ -2,7 +2,9 @@
 #include "output/recording.h"
 
 #include "app/progress.h"
+#include "inputs/sound/sound_format.h"
 #include "output/output_name.h"
+#include "util/text.h"
 
 #include <algorithm>
 #include <iostream>
@@ -11,18 +13,37 @@ namespace {
 
 constexpr int kChannels = 4;
 
-RecordingTarget targetOf(const Options &options, glm::ivec2 size) {
+RecordingTarget targetOf(const Options &options, glm::ivec2 size, bool audio) {
     const OutputName name = parseOutputName(options.record);
-    return {options.record, name.kind == OutputKind::kSequence,
-            name.prefix,    name.suffix,
-            name.digits,    options.startFrame,
-            size,           options.rate,
-            options.encoder};
+    return {options.record,
+            name.kind == OutputKind::kSequence,
+            name.prefix,
+            name.suffix,
+            name.digits,
+            options.startFrame,
+            size,
+            options.rate,
+            options.encoder,
+            audio};
+}
+
+// GIFs and pictures stay silent.
+bool carriesSound(const Options &options) {
+    return parseOutputName(options.record).kind == OutputKind::kVideo &&
+           !endsWith(options.record, ".gif");
 }
 
 } // namespace
 
-Recording::Recording(const Options &options, glm::vec2 resolution)
+double soundSpanSeconds(const Options &options) {
+    if (options.record.empty() || options.frames == 0)
+        return kSoundPassSeconds;
+    return std::min(kSoundPassSeconds,
+                    options.startTime +
+                        (static_cast<double>(options.startFrame) + options.frames) / options.rate);
+}
+
+Recording::Recording(const Options &options, glm::vec2 resolution, Sound *sound)
     : options_(options), captures_(!options.record.empty() || !options.expect.empty()) {
     const glm::ivec2 size(resolution);
     if (!options.expect.empty()) {
@@ -31,14 +52,24 @@ Recording::Recording(const Options &options, glm::vec2 resolution)
     }
     if (captures_)
         capture_ = createFrameCapture(size);
+    const bool audio = sound != nullptr && carriesSound(options);
     if (!options.record.empty())
-        recorder_ = std::make_unique<Recorder>(targetOf(options, size));
+        recorder_ = std::make_unique<Recorder>(targetOf(options, size, audio));
+    if (audio)
+        track_ =
+            std::make_unique<SoundTrack>(*sound, recorder_->takeAudioInput(), frameSample(0),
+                                         options.frames > 0 ? frameSample(options.frames) : -1);
     if (options.frames > 0 || records())
         startProgress(options.frames);
 }
 
 Recording::~Recording() {
+    // ffmpeg ends once both its inputs have: the track is closed while the
+    // recorder waits for it.
+    if (track_)
+        track_->finish();
     recorder_.reset();
+    track_.reset();
     if (captures_)
         deleteFrameCapture(capture_);
 }
@@ -59,6 +90,8 @@ void Recording::drawFrame(Scene &scene, const FrameUniforms &uniforms, int view,
         bindCapture(capture_);
         drawImage(scene, uniforms, view);
     }
+    if (track_)
+        track_->writeThrough(frameSample(rendered + 1));
     if (recorder_) {
         startReadBack(capture_, source);
         if (framesInFlight(capture_) == kPackBuffers)
@@ -68,6 +101,11 @@ void Recording::drawFrame(Scene &scene, const FrameUniforms &uniforms, int view,
         readFrame(capture_, source, lastFrame_.data());
     if (!direct)
         presentCapture(capture_, windowSize);
+}
+
+long long Recording::frameSample(int rendered) const {
+    return sampleAt(options_.startTime +
+                    (static_cast<double>(options_.startFrame) + rendered) / options_.rate);
 }
 
 void Recording::handOnOldest() {
@@ -85,7 +123,10 @@ int Recording::finish(int rendered, int status) {
     if (recorder_) {
         while (framesInFlight(capture_) > 0 && !recorder_->failed())
             handOnOldest();
+        if (track_)
+            track_->finish();
         const std::string failure = recorder_->finish();
+        track_.reset();
         if (!failure.empty()) {
             std::cout << "Recording to " << options_.record << " failed: " << failure << std::endl;
             return 1;

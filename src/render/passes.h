@@ -3,6 +3,7 @@
 #pragma once
 
 #include "inputs/images.h"
+#include "inputs/sound/sound.h"
 #include "render/frame_date.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
@@ -28,6 +29,7 @@ struct Scene {
     RenderTargets targets;
     glm::vec2 resolution; // the render size, also the targets' size
     Images images;
+    Sound sound;
 };
 
 // Gives every target that the programs sample, write or that view shows (1 to

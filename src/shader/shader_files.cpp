@@ -9,7 +9,7 @@ const char *const kNames[] = {
     "Image.frag",      "BufferA.fs",
     "BufferB.fs",      "BufferC.fs",
     "BufferD.fs",      "TextureViewer.fs.frag",
-    "common.incl",
+    "common.incl",     "Sound.fs",
 };
 } // namespace
 
@@ -27,6 +27,7 @@ ShaderFiles shaderFilesIn(const std::string &dir) {
         d + kNames[0], d + kNames[1],
         d + kNames[2], {d + kNames[3], d + kNames[4], d + kNames[5], d + kNames[6]},
         d + kNames[7], d + kNames[8],
+        d + kNames[9],
     };
 }
 

@@ -16,6 +16,7 @@ struct ShaderFiles {
     std::array<std::string, kBufferPasses> buffers; // BufferA.fs to BufferD.fs
     std::string viewerFragment;
     std::string common;
+    std::string sound; // Sound.fs: the sound pass
 };
 
 // The parent of the working directory, as text. The root's parent is the root.
@@ -28,5 +29,5 @@ std::string defaultShaderDir(const std::string &shaderRoot);
 // as text, not normalised, so "//Shaders" stays as it is.
 ShaderFiles shaderFilesIn(const std::string &dir);
 
-// Whether a bare file name is one of the set's nine.
+// Whether a bare file name is one of the set's ten.
 bool isShaderFileName(const std::string &name);
