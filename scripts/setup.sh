@@ -13,6 +13,7 @@ packages=(
     libgl1-mesa-dri libglx-mesa0 xvfb xauth
     libcli11-dev xdotool python3 python3-xlib python3-pil apitrace hyperfine time
     valgrind clang libclang-rt-14-dev help2man man-db ffmpeg
+    libfftw3-dev libpulse-dev pulseaudio pulseaudio-utils
 )
 
 missing=()

@@ -92,7 +92,7 @@ int main(int argc, char **argv) {
     buildBufferPasses(scene.programs, files, imageChannels(scene.images));
     prepareTargets(scene, options.view);
     bindImages(scene);
-    createSound(scene.sound, files, {!options.fixedClock, soundSpanSeconds(options)});
+    createSound(scene.sound, files, soundSettings(options));
     rememberFramebufferSize(window);
 
     scene.programs.image.use();

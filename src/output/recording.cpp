@@ -35,12 +35,13 @@ bool carriesSound(const Options &options) {
 
 } // namespace
 
-double soundSpanSeconds(const Options &options) {
-    if (options.record.empty() || options.frames == 0)
-        return kSoundPassSeconds;
-    return std::min(kSoundPassSeconds,
-                    options.startTime +
-                        (static_cast<double>(options.startFrame) + options.frames) / options.rate);
+SoundSettings soundSettings(const Options &options) {
+    double span = kSoundPassSeconds;
+    if (!options.record.empty() && options.frames > 0)
+        span = std::min(span, options.startTime +
+                                  (static_cast<double>(options.startFrame) + options.frames) /
+                                      options.rate);
+    return {!options.fixedClock, span, options.startTime, options.rate};
 }
 
 Recording::Recording(const Options &options, glm::vec2 resolution, Sound *sound)

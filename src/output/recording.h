@@ -13,9 +13,9 @@
 #include <memory>
 #include <vector>
 
-// How far a set's sound pass renders: 180 s from time 0, or to the end of a
-// shorter recording.
-double soundSpanSeconds(const Options &options);
+// How the set's sound keeps time with the run, and how far its sound pass
+// renders: 180 s from time 0, or to the end of a shorter recording.
+SoundSettings soundSettings(const Options &options);
 
 class Recording {
   public:

@@ -1,9 +1,11 @@
 // Keeping the sound in step with the frames.
 #include "inputs/sound/sound.h"
 
+#include "inputs/sound/sound_channel.h"
 #include "inputs/sound/sound_format.h"
 #include "inputs/sound/sound_messages.h"
 
+#include <algorithm>
 #include <climits>
 #include <iostream>
 
@@ -12,49 +14,75 @@ namespace {
 // Rendered ahead of what is heard, so a block is ready before it is needed.
 constexpr long long kLeadFrames = 2 * kBlockFrames;
 
-void reportLoss(SoundServer &server) {
-    const std::string loss = server.takeLoss();
-    if (!loss.empty())
-        std::cout << lostSoundServer(loss) << std::endl;
+void reportLoss(Sound &sound) {
+    const std::string loss = sound.server.takeLoss();
+    if (loss.empty())
+        return;
+    sound.lost = true;
+    std::cout << lostSoundServer(loss) << std::endl;
+}
+
+void followLiveClock(Sound &sound, double time) {
+    if (!sound.starting)
+        sound.liveSeconds += time - sound.lastTime;
+    sound.lastTime = time;
+}
+
+void startHearing(Sound &sound, long long heard) {
+    if (sound.passOutput.isOpen()) {
+        sound.server.lock();
+        sound.passNext = heard;
+        sound.passOutput.dropQueued();
+        sound.server.unlock();
+        sound.passOutput.play(true);
+    }
+    for (SoundChannel *channel : sound.channels)
+        channel->play(true);
 }
 
 } // namespace
 
 void createSound(Sound &sound, const ShaderFiles &files, const SoundSettings &settings) {
+    sound.settings = settings;
     sound.pass.build(files, sampleAt(settings.spanSeconds));
-    sound.live = settings.live;
-    if (!sound.pass.present() || !sound.live)
+    if (!sound.pass.present() || !settings.live)
         return;
     Sound *self = &sound;
-    const std::string reason =
-        sound.passOutput.open(sound.server, [self](float *stereo, long long frames) {
-            self->pass.read(self->passNext, frames, stereo);
-            self->passNext += frames;
-        });
-    if (!reason.empty())
-        std::cout << noSoundOutput(reason) << std::endl;
+    openSoundOutput(sound, sound.passOutput, [self](float *stereo, long long frames) {
+        self->pass.read(self->passNext, frames, stereo);
+        self->passNext += frames;
+    });
+}
+
+bool openSoundOutput(Sound &sound, PlaybackStream &stream, SoundFeed feed) {
+    if (sound.outputFailed)
+        return false;
+    const std::string reason = stream.open(sound.server, std::move(feed));
+    if (reason.empty())
+        return true;
+    sound.outputFailed = true;
+    std::cout << noSoundOutput(reason) << std::endl;
+    return false;
 }
 
 bool updateSound(Sound &sound, double time, double next, bool recorded, GLuint quadVao) {
-    if (!sound.pass.present())
-        return false;
-    if (sound.live) {
-        reportLoss(sound.server);
-        const long long heard = sampleAt(time);
-        const bool rendered = sound.pass.render(heard, heard + kLeadFrames, 1, quadVao);
-        if (sound.starting && sound.passOutput.isOpen()) {
-            sound.server.lock();
-            sound.passNext = heard;
-            sound.passOutput.dropQueued();
-            sound.server.unlock();
-            sound.passOutput.play(true);
-        }
-        sound.starting = false;
-        return rendered;
+    if (!sound.settings.live) {
+        if (!recorded || !sound.pass.present())
+            return false;
+        return sound.pass.render(sampleAt(time), sampleAt(next) + kTrackLeadFrames, INT_MAX,
+                                 quadVao);
     }
-    if (!recorded)
-        return false;
-    return sound.pass.render(sampleAt(time), sampleAt(next) + kTrackLeadFrames, INT_MAX, quadVao);
+    if (sound.pass.present() || !sound.channels.empty()) {
+        reportLoss(sound);
+        followLiveClock(sound, time);
+    }
+    const long long heard = sampleAt(time);
+    const bool rendered =
+        sound.pass.present() && sound.pass.render(heard, heard + kLeadFrames, 1, quadVao);
+    if (sound.starting)
+        startHearing(sound, heard);
+    sound.starting = false;
+    return rendered;
 }
 
 void followRunning(Sound &sound, bool running) {
@@ -62,8 +90,12 @@ void followRunning(Sound &sound, bool running) {
         return;
     sound.running = running;
     sound.starting = running;
-    if (!running && sound.passOutput.isOpen())
+    if (running)
+        return;
+    if (sound.passOutput.isOpen())
         sound.passOutput.play(false);
+    for (SoundChannel *channel : sound.channels)
+        channel->play(false);
 }
 
 std::vector<std::string> reloadSound(Sound &sound, const ShaderFiles &files) {
@@ -73,11 +105,15 @@ std::vector<std::string> reloadSound(Sound &sound, const ShaderFiles &files) {
 }
 
 bool soundRecorded(const Sound &sound) {
-    return sound.pass.present();
+    return sound.pass.present() ||
+           std::any_of(sound.channels.begin(), sound.channels.end(),
+                       [](const SoundChannel *channel) { return channel->recorded(); });
 }
 
 void mixSound(Sound &sound, long long first, long long count, float *stereo) {
     sound.pass.read(first, count, stereo);
+    for (const SoundChannel *channel : sound.channels)
+        channel->mixInto(first, count, stereo);
 }
 
 void deleteSound(Sound &sound) {

@@ -91,6 +91,7 @@ class CaptureStream {
     // Records from device (nullptr: the default input; "@DEFAULT_MONITOR@":
     // what the default output plays); returns "" or why not.
     std::string open(SoundServer &server, const char *device);
+    bool isOpen() const { return stream_ != nullptr; }
 
     // The newest count samples of the mono mix, oldest first; zeros for what
     // was not captured yet. count is at most kWindowSamples.
