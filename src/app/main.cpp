@@ -34,8 +34,14 @@ int main(int argc, char **argv) {
                                       ? defaultShaderDir(shaderRootOf(workingDirectory))
                                       : options.shaderDir;
     // Bad usage that needs the shader directory, still before any output.
-    const ImageChoices choices{options.textures, options.samplers, shaderDir};
-    const std::string choiceProblem = channelSamplerProblem(choices);
+    Wiring wiring{{options.textures, options.samplers, shaderDir}, {}};
+    const std::string setProblem = readSetFile(shaderDir, wiring.set);
+    if (!setProblem.empty()) {
+        std::cerr << "quorlin: " << setProblem << std::endl;
+        return kUsageStatus;
+    }
+    const std::string choiceProblem =
+        wiring.set.present ? "" : channelSamplerProblem(wiring.choices);
     if (!choiceProblem.empty())
         return refuseUsage(choiceProblem, std::cerr).status;
     const ShaderFiles files = shaderFilesIn(shaderDir);
@@ -76,23 +82,25 @@ int main(int argc, char **argv) {
     }
 
     if (!options.sound.empty()) {
-        const int status = saveSound(files, options);
+        const int status = saveSound(files, wiring, options);
         glfwTerminate();
         return status;
     }
 
-    Scene scene{buildPrograms(files),
+    Scene scene{buildPrograms(files, wiring),
                 createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(),
                 createRenderTargets(options.width, options.height),
                 glm::vec2(options.width, options.height),
-                Images{choices, {}, {}, 0, {}, 0, 0},
+                Inputs{wiring, {}, 0, 0},
                 {}};
-    buildBufferPasses(scene.programs, files, imageChannels(scene.images));
+    buildBufferPasses(scene.programs, files, scene.inputs.wiring, options.view);
     prepareTargets(scene, options.view);
-    bindImages(scene);
-    createSound(scene.sound, files, soundSettings(options));
+    // Before the plan, which makes the sound channels.
+    createSound(scene.sound, files, wiring, soundSettings(options));
+    scene.inputs.sound = &scene.sound;
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
     rememberFramebufferSize(window);
 
     scene.programs.image.use();
@@ -100,8 +108,8 @@ int main(int argc, char **argv) {
 
     const int status = runFrameLoop(window, scene, shaderDir, files, options);
 
+    releasePlan(scene.inputs.plan);
     deleteSound(scene.sound);
-    deleteImages(scene.images);
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);
     deleteRenderTargets(scene.targets);

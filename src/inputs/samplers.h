@@ -16,6 +16,21 @@ struct SamplerSettings {
     SamplerWrap wrap = SamplerWrap::kRepeat;
     bool filterGiven = false; // a render target keeps its linear filter unless told
 };
+// Whether two settings sample alike (how they were given aside).
+bool operator==(const SamplerSettings &a, const SamplerSettings &b);
+inline bool operator!=(const SamplerSettings &a, const SamplerSettings &b) {
+    return !(a == b);
+}
+
+// A render target's own sampling: linear, repeat, no mipmaps.
+constexpr SamplerSettings kTargetSampling{SamplerFilter::kLinear, SamplerWrap::kRepeat, true};
+// A sound texture's own: texels blend along the row, and never across the rows' edges.
+constexpr SamplerSettings kSoundSampling{SamplerFilter::kLinear, SamplerWrap::kClamp, true};
+
+// The settings as parameters of the texture bound to target on the active
+// unit, or of a sampler object.
+void setTextureSampling(GLenum target, const SamplerSettings &settings);
+void setSamplerObject(GLuint sampler, const SamplerSettings &settings);
 
 struct TextureChoice {
     std::string name;
@@ -39,6 +54,9 @@ struct ImageChoices {
 std::string parseTextureChoice(const std::string &text, TextureChoice &choice);
 std::string parseSamplerChoice(const std::string &text, SamplerChoice &choice);
 
+// Whether a file name ends in one of the picture extensions, in any case.
+bool hasImageExtension(const std::string &name);
+
 // The file bound to a sampler name: its --texture, else the first NAME.<ext>
 // in the shader directory; empty when neither.
 std::string boundFile(const ImageChoices &choices, const std::string &name);
@@ -54,17 +72,10 @@ std::vector<std::string> watchedImageFiles(const ImageChoices &choices,
 // that reads a render target.
 std::string channelSamplerProblem(const ImageChoices &choices);
 
+// Channels a program may sample: iChannel0 to iChannel3.
+constexpr int kShaderChannels = 4;
+
 // The channel names, iChannel0 to iChannel3.
 const std::string &channelName(int n);
 // Channel n, or -1 for a sampler that is not a channel.
 int channelOf(const std::string &name);
-
-// A linked program's active uniforms of interest: its 2D samplers and its
-// vec2, vec3 and vec4 uniforms (arrays by their first element's name, "[0]"
-// cut).
-struct ActiveUniform {
-    std::string name;
-    GLenum type;
-    GLint size;
-};
-std::vector<ActiveUniform> activeUniforms(GLuint program);

@@ -98,7 +98,7 @@ std::string soundOutputProblem(const Options &options, const ShaderFiles &files)
            std::filesystem::path(files.sound).parent_path().string() + " has none";
 }
 
-int saveSound(const ShaderFiles &files, const Options &options) {
+int saveSound(const ShaderFiles &files, const Wiring &wiring, const Options &options) {
     const double start = options.startTime + options.startFrame / options.rate;
     const double end =
         start + (options.frames > 0 ? options.frames / options.rate : kDefaultSeconds);
@@ -111,7 +111,7 @@ int saveSound(const ShaderFiles &files, const Options &options) {
         return 1;
     }
     SoundPass pass;
-    pass.build(files, sampleAt(std::min(end, kSoundPassSeconds)));
+    pass.build(files, wiring, sampleAt(std::min(end, kSoundPassSeconds)));
     const Quad quad = createImageQuad();
     const std::string error = writeSound(options, pass, quad.vao, first, frames);
     deleteQuad(quad);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/options.h"
+#include "inputs/wiring.h"
 #include "shader/shader_files.h"
 
 #include <string>
@@ -14,4 +15,4 @@ std::string soundOutputProblem(const Options &options, const ShaderFiles &files)
 // With a current GL context: renders Sound.fs from the start frame's time
 // for as long as --frames lasts at --rate (10 s without --frames), writes
 // options.sound and says so. Returns the process status.
-int saveSound(const ShaderFiles &files, const Options &options);
+int saveSound(const ShaderFiles &files, const Wiring &wiring, const Options &options);

@@ -1,8 +1,10 @@
-"""Sound: the sound pass written to WAV and carried by recordings in step with the pictures; playback
-through a real sound server with a null sink, recorded from its monitor; and the lines for what fails."""
-import os, shutil, struct, subprocess, tempfile, time, wave
+"""Sound: a channel's texture read back through pictures of it (spectrum bins, waveform, a split
+render against a single one); the sound pass written to WAV; recordings that carry the sound in step
+with the pictures; playback and capture through a real sound server with a null sink; and the lines
+for what fails."""
+import math, os, shutil, struct, subprocess, tempfile, time, wave
 
-from harness import BANNER, DEADLINE, Case, die_with_parent
+from harness import BANNER, DEADLINE, Case, die_with_parent, png
 from test_recording import ffprobe
 
 RATE = 44100
@@ -11,6 +13,31 @@ QUIET = "void main() { FragColor = vec4(0.0, 0.0, 0.0, 1.0); }\n"
 TONE = "vec2 mainSound(int samp, float time) { return vec2(time / 16.0, 0.5 * sin(6.2831853 * 440.0 * time)); }\n"
 # 1 kHz from sample 88200 (2.000 s) on.
 BEEP = "vec2 mainSound(int s, float t) { return vec2(s >= 88200 ? 0.5 * sin(6.2831853 * 1000.0 * t) : 0.0); }\n"
+# A 512 x 2 picture of channel 0's texture, texel for texel: red the texel, green iChannelTime / 4,
+# blue the resolution's (x / 1024 + y / 8); the top row (the waveform) of the file is the texture's row 1.
+TEXTURE = """void mainImage(out vec4 o, in vec2 f) {
+    o = vec4(texture(iChannel0, f / iResolution.xy).r, iChannelTime[0] / 4.0,
+             iChannelResolution[0].x / 1024.0 + iChannelResolution[0].y / 8.0, 1.0); }
+"""
+# White while the spectrum at 1 kHz (bin 46) is loud.
+LOUD = "void mainImage(out vec4 o, in vec2 f) { o = vec4(vec3(step(0.5, texture(iChannel0, vec2(46.5 / 512.0, 0.25)).r)), 1.0); }\n"
+
+
+def write_wav(path, seconds, value):
+    """16-bit stereo at 44100 Hz; value(n) gives sample n, from -1 to 1."""
+    with wave.open(path, "wb") as w:
+        w.setparams((2, 2, RATE, 0, "NONE", None))
+        w.writeframes(b"".join(struct.pack("<2h", *[round(32767 * value(n))] * 2) for n in range(int(seconds * RATE))))
+
+
+def texels(path):
+    """(spectrum, waveform, green, blue) of a TEXTURE picture."""
+    _, pixel = png(path)
+    return [pixel(x, 1)[0] for x in range(512)], [pixel(x, 0)[0] for x in range(512)], *pixel(0, 0)[1:3]
+
+
+def sine(n, hz=1000.0, level=0.5):
+    return level * math.sin(2 * math.pi * hz * n / RATE)
 
 
 def sound_server(case):
@@ -56,6 +83,98 @@ class Sound(Case):
 
     def run_in(self, root, *args, **options):
         return self.run_quorlin(*args, os.path.join(root, "Shaders"), display=self.display, cwd=root, **options)
+
+    def sound_set(self, image, channel, seconds=3.0, value=sine):
+        """A set whose image reads channel (a quorlin.toml value) on iChannel0, with sound.wav beside it."""
+        root = self.project(files={}, **{"Image.frag": image, "quorlin.toml": "[Image]\niChannel0 = %s\n" % channel})
+        write_wav(os.path.join(root, "Shaders", "sound.wav"), seconds, value)
+        return root
+
+    def test_a_sine_file_shows_its_bin_and_its_shape_looped_or_not(self):
+        # (the channel, the time, the position in the file: None once it has stopped)
+        for channel, at, position in [('{ audio = "sound.wav" }', 1.0, 1.0), ('{ audio = "sound.wav" }', 4.0, 1.0),
+                                      ('{ audio = "sound.wav", loop = false }', 4.0, None)]:
+            with self.subTest(channel=channel, at=at):
+                root = self.sound_set(TEXTURE, channel)
+                result = self.run_in(root, "--size", "512x2", "--time", str(at), "--output", "t.png")
+                self.assertEqual((result.returncode, result.stdout), (0, BANNER))
+                spectrum, waveform, seconds, size = texels(os.path.join(root, "t.png"))
+                self.assertEqual((seconds, size), (round(255 * (position or 3.0) / 4), 191))
+                if position is None:  # silence: spectrum 0, waveform at its middle
+                    self.assertEqual((set(spectrum), set(waveform)), ({0}, {128}))
+                    continue
+                # 1000 Hz is bin 1000 x 2048 / 44100 = 46.4; what leaks beyond six bins is below -100 dB.
+                self.assertEqual((spectrum.index(max(spectrum)), spectrum[:40].count(0), spectrum[53:].count(0)),
+                                 (46, 40, 459))
+                # The 512 newest samples before 1 s of the file, by 128 (1 + x); 1 for 16-bit rounding.
+                expected = [math.floor(128 * (1 + round(32767 * sine(RATE - 512 + i)) / 32767)) for i in range(512)]
+                self.assertLessEqual(max(abs(a - b) for a, b in zip(waveform, expected)), 1)
+
+    def test_a_render_split_in_two_equals_a_single_run(self):
+        # A tone that swells and fades over noise, so the smoothing carries much from frame to frame.
+        noise = [math.sin(n * 12.9898) * 43758.5453 % 1.0 - 0.5 for n in range(RATE)]
+        root = self.sound_set(TEXTURE, '{ audio = "sound.wav" }', 2.0,
+                              lambda n: 0.4 * sine(n, 700) * (1 + math.sin(n / 2000)) / 2 + 0.05 * noise[n % RATE])
+        for name in ("whole", "part"):
+            os.mkdir(os.path.join(root, name))
+        self.run_in(root, "--size", "512x2", "--rate", "30", "--frames", "50", "--output", "whole/%02d.png")
+        self.run_in(root, "--size", "512x2", "--rate", "30", "--start-frame", "40", "--frames", "10",
+                    "--output", "part/%02d.png")
+        for frame in (40, 49):
+            whole, part = (texels(os.path.join(root, name, "%02d.png" % frame)) for name in ("whole", "part"))
+            self.assertLessEqual(max(abs(a - b) for a, b in zip(whole[0] + whole[1], part[0] + part[1])), 1, frame)
+            self.assertGreater(len(whole[0]) - whole[0].count(0), 400)  # the noise reaches every bin
+
+    def test_a_recording_carries_the_file_and_turns_white_with_its_beep(self):
+        root = self.sound_set(LOUD, '{ audio = "sound.wav" }', 3.0, lambda n: sine(n) if n >= 2 * RATE else 0.0)
+        result = self.run_in(root, "--size", "16x16", "--frames", "180", "--output", "beep.mp4")
+        self.assertEqual(result.returncode, 0, result.stdout)
+        path = os.path.join(root, "beep.mp4")
+        frames = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:v", "-f", "rawvideo", "-pix_fmt",
+                                 "gray", "-"], capture_output=True, check=True).stdout
+        white = [frames[256 * k + 136] > 128 for k in range(180)]
+        # Frame k's window ends at sample 735 k: frame 121 is the first to hold sample 88200.
+        self.assertEqual(white.index(True), 121)
+        samples, offset = audio(path)
+        self.assertLess(abs(offset + onset(samples) / RATE - 2.0), 0.001)
+        self.assertEqual(subprocess.run(["ffprobe", "-v", "error", "-select_streams", "a", "-show_entries",
+                                         "stream=duration", "-of", "csv=p=0", path],
+                                        capture_output=True, text=True).stdout, "3.000000\n")
+
+    def test_loopback_and_the_microphone_hear_a_tone_the_test_plays(self):
+        address = os.environ.get("PULSE_SERVER") or sound_server(self)[0]
+        # Quiet enough (-47 dB at its bin) that the smoothed spectrum stays below the top of the range.
+        root = self.sound_set(TEXTURE, '"loopback"', 10.0, lambda n: sine(n, level=0.02))
+        tone = os.path.join(root, "Shaders", "sound.wav")
+        player = subprocess.Popen(["paplay", tone], env=dict(os.environ, PULSE_SERVER=address),
+                                  preexec_fn=die_with_parent)
+        self.addCleanup(lambda: (player.kill(), player.wait()))
+        for channel in ('"loopback"', '"microphone"'):  # the null sink's monitor is the only input too
+            with self.subTest(channel):
+                with open(os.path.join(root, "Shaders", "quorlin.toml"), "w") as toml:
+                    toml.write("[Image]\niChannel0 = %s\n" % channel)
+                # The last of 40 frames at 20 a second comes after the tone has begun.
+                result = self.run_in(root, "--size", "512x2", "--frames", "40", "--max-fps", "20",
+                                     "--output", "t.png", env={"PULSE_SERVER": address})
+                self.assertEqual((result.returncode, result.stdout), (0, BANNER))
+                spectrum, waveform, seconds, size = texels(os.path.join(root, "t.png"))
+                self.assertEqual((spectrum.index(max(spectrum)), size), (46, 191))
+                self.assertGreater(max(waveform) - min(waveform), 3)  # 128 (1 +- 0.02)
+                self.assertGreater(seconds, 0)  # seconds captured
+        result = self.run_in(root, "--size", "512x2", "--output", "t.png", env={"PULSE_SERVER": "unix:/nonexistent"})
+        self.assertEqual(result.stdout, BANNER + "Failed to open microphone for Image iChannel0: Connection refused\n")
+        self.assertEqual(set(texels(os.path.join(root, "t.png"))[1]), {128})
+
+    def test_a_bad_sound_file_is_one_line_and_reads_silence(self):
+        root = self.sound_set(TEXTURE, '{ audio = "gone.mp3" }\niChannel1 = { audio = "Image.frag" }')
+        result = self.run_in(root, "--size", "512x2", "--output", "t.png")
+        shaders = os.path.join(root, "Shaders")
+        self.assertEqual((result.returncode, result.stdout), (0, BANNER +
+                         "Failed to load sound %s/gone.mp3 for Image iChannel0: No such file or directory\n"
+                         "Failed to load sound %s/Image.frag for Image iChannel1: Invalid data found when processing "
+                         "input\n" % (shaders, shaders)))
+        spectrum, waveform, _, size = texels(os.path.join(root, "t.png"))
+        self.assertEqual((set(spectrum), set(waveform), size), ({0}, {128}, 191))
 
     def test_the_sound_pass_writes_a_wav_file(self):
         for args, frames, start in [([], 441000, 0.0), (["--frames", "90", "--rate", "30"], 132300, 0.0),

@@ -42,9 +42,10 @@ void startHearing(Sound &sound, long long heard) {
 
 } // namespace
 
-void createSound(Sound &sound, const ShaderFiles &files, const SoundSettings &settings) {
+void createSound(Sound &sound, const ShaderFiles &files, const Wiring &wiring,
+                 const SoundSettings &settings) {
     sound.settings = settings;
-    sound.pass.build(files, sampleAt(settings.spanSeconds));
+    sound.pass.build(files, wiring, sampleAt(settings.spanSeconds));
     if (!sound.pass.present() || !settings.live)
         return;
     Sound *self = &sound;
@@ -98,10 +99,10 @@ void followRunning(Sound &sound, bool running) {
         channel->play(false);
 }
 
-std::vector<std::string> reloadSound(Sound &sound, const ShaderFiles &files) {
+std::vector<std::string> reloadSound(Sound &sound, const ShaderFiles &files, const Wiring &wiring) {
     if (!sound.pass.present())
         return {};
-    return sound.pass.rebuild(files);
+    return sound.pass.rebuild(files, wiring);
 }
 
 bool soundRecorded(const Sound &sound) {

@@ -46,7 +46,8 @@ struct Sound {
 // Builds the sound pass and, on the live clock, connects to the server to
 // play it. Prints "No sound output: REASON" where no server answers. Before
 // any sound channel is made.
-void createSound(Sound &sound, const ShaderFiles &files, const SoundSettings &settings);
+void createSound(Sound &sound, const ShaderFiles &files, const Wiring &wiring,
+                 const SoundSettings &settings);
 
 // Opens a stream that plays feed, paused; says once why there is no sound
 // output when it cannot. Returns whether it opened.
@@ -68,7 +69,7 @@ void followRunning(Sound &sound, bool running);
 
 // On reload (R, --watch): the sound pass built again; one that links
 // replaces the old. Returns the new build's first failure.
-std::vector<std::string> reloadSound(Sound &sound, const ShaderFiles &files);
+std::vector<std::string> reloadSound(Sound &sound, const ShaderFiles &files, const Wiring &wiring);
 
 // Whether a recording of the set carries an audio track: it has a sound pass
 // or plays a file.

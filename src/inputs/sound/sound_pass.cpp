@@ -17,13 +17,21 @@ bool linked(const std::optional<Shader> &shader) {
     return shader && shader->linked();
 }
 
+// With the image's fallbacks: a set that may leave out its vertex file may
+// do so for the sound pass too.
+Shader buildSound(const ShaderFiles &files, const Wiring &wiring) {
+    Composition composition;
+    composition.shippedFallbacks = wiring.set.present || generatesHeader(files.common, files.image);
+    return Shader(readStages(files.common, files.vertex, files.sound, composition));
+}
+
 } // namespace
 
-void SoundPass::build(const ShaderFiles &files, long long spanFrames) {
+void SoundPass::build(const ShaderFiles &files, const Wiring &wiring, long long spanFrames) {
     std::error_code ignored;
     if (!std::filesystem::exists(files.sound, ignored))
         return;
-    shader_.emplace(files.common.c_str(), files.vertex.c_str(), files.sound.c_str());
+    shader_.emplace(buildSound(files, wiring));
     span_ = std::max(0LL, spanFrames);
     const long long blocks = (span_ + kBlockFrames - 1) / kBlockFrames;
     rendered_.assign(static_cast<std::size_t>(blocks), 0);
@@ -31,8 +39,8 @@ void SoundPass::build(const ShaderFiles &files, long long spanFrames) {
     readBack_.resize(static_cast<std::size_t>(kBlockFrames * 2));
 }
 
-std::vector<std::string> SoundPass::rebuild(const ShaderFiles &files) {
-    Shader candidate(files.common.c_str(), files.vertex.c_str(), files.sound.c_str());
+std::vector<std::string> SoundPass::rebuild(const ShaderFiles &files, const Wiring &wiring) {
+    Shader candidate = buildSound(files, wiring);
     if (!candidate.linked()) {
         candidate.release();
         return candidate.failure;
@@ -76,8 +84,9 @@ bool SoundPass::renderBlock(long long block, GLuint quadVao) {
     glUniform2i(glGetUniformLocation(program, kSoundBlock),
                 static_cast<GLint>(block * kBlockFrames), kBlockWidth);
     glUniform1f(glGetUniformLocation(program, kSoundRate), static_cast<GLfloat>(kSampleRate));
-    if (shader_->hasUniform(kSampleRateUniform))
-        shader_->setFloat(kSampleRateUniform, static_cast<float>(kSampleRate));
+    // A program that does not read it has no location, which GL ignores.
+    glUniform1f(glGetUniformLocation(program, kSampleRateUniform),
+                static_cast<GLfloat>(kSampleRate));
     glBindVertexArray(quadVao);
     drawQuad();
     glReadPixels(0, 0, kBlockWidth, kBlockRows, GL_RG, GL_FLOAT, readBack_.data());

@@ -4,6 +4,7 @@
 // read. The store covers time 0 up to 180 s, or to a shorter recording's end.
 #pragma once
 
+#include "inputs/wiring.h"
 #include "shader/Shader.h"
 #include "shader/shader_files.h"
 
@@ -26,14 +27,15 @@ class SoundPass {
     SoundPass(const SoundPass &) = delete;
     SoundPass &operator=(const SoundPass &) = delete;
 
-    // Builds Sound.fs when the set has one (its logs as for any pass) and
-    // makes the store for its first spanFrames frames.
-    void build(const ShaderFiles &files, long long spanFrames);
+    // Builds Sound.fs when the set has one (its logs as for any pass,
+    // composed as the image is) and makes the store for its first spanFrames
+    // frames.
+    void build(const ShaderFiles &files, const Wiring &wiring, long long spanFrames);
     bool present() const { return shader_.has_value(); }
 
     // Builds Sound.fs again; one that links replaces the program and what was
     // rendered is forgotten. Returns the new build's first failure.
-    std::vector<std::string> rebuild(const ShaderFiles &files);
+    std::vector<std::string> rebuild(const ShaderFiles &files, const Wiring &wiring);
 
     // Renders the block holding sample from, then the following blocks up to
     // the one holding through - 1, skipping rendered ones and stopping after
