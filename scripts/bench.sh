@@ -9,6 +9,7 @@
 #   scripts/bench.sh --images          image inputs: start-up with a 4096 x 4096 PNG,
 #                                      per frame with four images, memory (bench/images.py)
 #   scripts/bench.sh --recording       recording figures: mp4 and PNG sequence, memory
+#   scripts/bench.sh --sound           sound figures: analysis, recording with sound, sound pass
 #   scripts/bench.sh --wiring          the wired four-buffer chain against the reference
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
@@ -16,7 +17,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quorlin quorlin_reference quorlin_image_reference \
-    quorlin_png_encode >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
+    quorlin_png_encode quorlin_sound_analysis >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
 case "${1:-}" in
 --pace) shift; exec /usr/bin/python3 "$root/bench/pace.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --band) shift; exec /usr/bin/python3 "$root/bench/band.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
@@ -24,6 +25,10 @@ case "${1:-}" in
     shift
     exec /usr/bin/python3 "$root/bench/recording.py" --quorlin "$build/quorlin" \
         --png-encode "$build/bench/quorlin_png_encode" --shaders "$root/Shaders" "$@" ;;
+--sound)
+    shift
+    exec /usr/bin/python3 "$root/bench/sound.py" --quorlin "$build/quorlin" \
+        --analysis "$build/bench/quorlin_sound_analysis" --shaders "$root/Shaders" "$@" ;;
 --images)
     shift
     exec /usr/bin/python3 "$root/bench/images.py" --quorlin "$build/quorlin" \

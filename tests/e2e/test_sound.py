@@ -242,7 +242,9 @@ class Sound(Case):
         self.assertEqual((result.returncode, result.stdout), (0, BANNER))
         with open(recording, "rb") as heard:
             right = struct.unpack("<%df" % (os.path.getsize(recording) // 4), heard.read())[1::2]
-        start = onset(right, 0.4)
-        self.assertEqual(crossings(right[start:start + RATE // 2]), 220)  # 440 Hz for half a second
+        # 440 Hz: a rising zero crossing every 100.2 samples, for half a second at least (a busy machine may
+        # let the output run dry now and then, which leaves gaps, not another pitch).
+        rising = [i for i in range(1, len(right)) if right[i - 1] < 0 <= right[i] and max(right[i:i + 50]) > 0.4]
+        self.assertGreater(sum(1 for a, b in zip(rising, rising[1:]) if abs(b - a - RATE / 440) < 1), 220)
         result = self.run_in(root, "--frames", "3", env={"PULSE_SERVER": "unix:" + os.path.join(root, "none")})
         self.assertEqual((result.returncode, result.stdout), (0, BANNER + "No sound output: Connection refused\n"))

@@ -78,10 +78,11 @@ void SoundChannel::reread(const std::string &reader) {
 }
 
 long long SoundChannel::liveEnd() {
-    // A stream's own clock says what is heard; without one (no server, or
-    // it went away) the live clock stands in, from where the stream was.
-    if (playback_.isOpen() && !sound_.lost)
-        heard_ = playback_.heardSeconds();
+    // A stream's own clock says what is heard; where it cannot (no server,
+    // or one that went away) the live clock stands in, from where it was.
+    const double heard = playback_.isOpen() && !sound_.lost ? playback_.heardSeconds() : -1.0;
+    if (heard >= 0.0)
+        heard_ = heard;
     else
         heard_ += sound_.liveSeconds - lastLive_;
     lastLive_ = sound_.liveSeconds;

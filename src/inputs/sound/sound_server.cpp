@@ -10,9 +10,10 @@
 namespace {
 
 constexpr const char *kClientName = "Quorlin";
-// What is queued ahead of the output: short enough that a pause or a jump is
-// heard at once, long enough not to run dry on a busy machine.
-constexpr pa_usec_t kQueuedMicroseconds = 100000;
+// What is queued ahead of the output: long enough not to run dry on a busy
+// machine. A pause (cork) or a jump (flush) takes effect at once whatever its
+// length, and what is heard is reported with it taken into account.
+constexpr pa_usec_t kQueuedMicroseconds = 250000;
 constexpr double kMicroseconds = 1e6;
 // A capture's fragments: each frame sees samples at most this old.
 constexpr pa_usec_t kCaptureFragmentMicroseconds = 10000;
@@ -180,10 +181,9 @@ void PlaybackStream::dropQueued() {
 double PlaybackStream::heardSeconds() {
     pa_usec_t heard = 0;
     server_->lock();
-    if (pa_stream_get_time(stream_, &heard) < 0)
-        heard = 0;
+    const bool known = pa_stream_get_time(stream_, &heard) == 0;
     server_->unlock();
-    return static_cast<double>(heard) / kMicroseconds;
+    return known ? static_cast<double>(heard) / kMicroseconds : -1.0;
 }
 
 CaptureStream::~CaptureStream() {

@@ -68,8 +68,9 @@ class PlaybackStream {
     // wherever it now stands, are heard next. Call with the server locked.
     void dropQueued();
 
-    // Seconds of the stream heard so far: pauses and the output's latency
-    // taken into account.
+    // Seconds of the stream heard so far, pauses and the output's latency
+    // taken into account; negative while the server cannot say (before the
+    // stream has played, or once it has gone).
     double heardSeconds();
 
   private:
