@@ -4,7 +4,7 @@ with the pictures; playback and capture through a real sound server with a null 
 for what fails."""
 import math, os, shutil, struct, subprocess, tempfile, time, wave
 
-from harness import BANNER, DEADLINE, Case, die_with_parent, png
+from harness import BANNER, DEADLINE, Case, Window, die_with_parent, png
 from test_recording import ffprobe
 
 RATE = 44100
@@ -248,3 +248,32 @@ class Sound(Case):
         self.assertGreater(sum(1 for a, b in zip(rising, rising[1:]) if abs(b - a - RATE / 440) < 1), 220)
         result = self.run_in(root, "--frames", "3", env={"PULSE_SERVER": "unix:" + os.path.join(root, "none")})
         self.assertEqual((result.returncode, result.stdout), (0, BANNER + "No sound output: Connection refused\n"))
+
+    def test_space_pauses_what_is_heard_and_a_server_that_goes_costs_one_line(self):
+        address, server = sound_server(self)  # its own: it is stopped half way
+        self.addCleanup(os.environ.__setitem__, "PULSE_SERVER", os.environ.get("PULSE_SERVER", ""))
+        os.environ["PULSE_SERVER"] = address
+        moving = "void main() { FragColor = vec4(fract(iTime), 0.0, 0.0, 1.0); }\n"
+        root = self.project(**{"Image.frag": moving, "Sound.fs": TONE})
+        recording = os.path.join(root, "heard.raw")
+        with open(recording, "wb") as out:
+            parec = subprocess.Popen(["parec", "--latency-msec=20", "--format=float32le", "--rate=44100",
+                                      "--channels=2", "-d", "@DEFAULT_MONITOR@"], stdout=out,
+                                     stderr=subprocess.DEVNULL, preexec_fn=die_with_parent)
+        self.addCleanup(lambda: (parec.kill(), parec.wait()))
+
+        def newest(seconds):  # the right channel's newest samples, as loud as they get
+            with open(recording, "rb") as heard:
+                heard.seek(max(0, os.path.getsize(recording) // 8 - int(seconds * RATE)) * 8)
+                data = heard.read()
+            return max(map(abs, struct.unpack("<%df" % (len(data) // 4), data)[1::2]), default=0.0)
+
+        window = Window(self, self.display, cwd=os.path.join(root, "build"))
+        for press, heard in [("start", lambda: newest(0.1) > 0.4), ("pause", lambda: newest(0.3) < 0.01),
+                             ("resume", lambda: newest(0.1) > 0.4)]:
+            window.tap("space")
+            window.poll(heard, "sound after the %s" % press)
+        server.kill()
+        window.poll(lambda: "Lost the sound server: " in window.output(), "the line for the lost server")
+        self.assertTrue(window.rendering())
+        self.assertEqual(window.output().count("\n"), 2, window.output())

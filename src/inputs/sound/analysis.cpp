@@ -1,8 +1,6 @@
 // The analyser's formulas, spelled out in the README's "Sound" section.
 #include "inputs/sound/analysis.h"
 
-#include "inputs/sound/sound_format.h"
-
 #include <fftw3.h>
 
 #include <algorithm>
@@ -26,10 +24,6 @@ unsigned char byteOf(float value) {
 }
 
 } // namespace
-
-long long sampleAt(double seconds) {
-    return std::llround(seconds * kSampleRate);
-}
 
 SoundAnalyser::SoundAnalyser()
     : samples_(fftwf_alloc_real(kWindowSamples)),
