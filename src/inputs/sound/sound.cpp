@@ -78,8 +78,10 @@ bool updateSound(Sound &sound, double time, double next, bool recorded, GLuint q
         followLiveClock(sound, time);
     }
     const long long heard = sampleAt(time);
+    // One block a frame, the first missing one: the first frame waits for one
+    // block at most.
     const bool rendered =
-        sound.pass.present() && sound.pass.render(heard, heard + kLeadFrames, 1, quadVao);
+        sound.pass.present() && sound.pass.render(heard, heard + kLeadFrames, 0, quadVao);
     if (sound.starting)
         startHearing(sound, heard);
     sound.starting = false;
