@@ -199,6 +199,11 @@ class Sound(Case):
         self.assertIn("ERROR::SHADER_COMPILATION_ERROR of type: FRAGMENT", result.stdout)
         with wave.open(os.path.join(root, "s.wav")) as w:  # silence
             self.assertEqual((result.returncode, set(w.readframes(w.getnframes()))), (0, {0}))
+        examples = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples")
+        for example, output in [("synth", "e.wav"), ("beat", "e.png")]:  # the shipped ones run as they are
+            result = self.run_quorlin(os.path.join(examples, example), "--size", "64x40", "--frames", "6", "--output",
+                                      os.path.join(root, output), display=self.display)
+            self.assertEqual((result.returncode, result.stdout.count("\n")), (0, 1 + (output == "e.wav")), result.stdout)
         root = self.project(**{"Image.frag": QUIET})
         result = self.run_in(root, "--output", "s.wav")
         self.assertEqual((result.returncode, result.stdout, result.stderr), (2, "", "quorlin: --output: 's.wav' is the "
