@@ -40,19 +40,28 @@ void startHearing(Sound &sound, long long heard) {
         channel->play(true);
 }
 
-} // namespace
-
-void createSound(Sound &sound, const ShaderFiles &files, const Wiring &wiring,
-                 const SoundSettings &settings) {
-    sound.settings = settings;
-    sound.pass.build(files, wiring, sampleAt(settings.spanSeconds));
-    if (!sound.pass.present() || !settings.live)
-        return;
+// Builds Sound.fs where the set has one and, on the live clock, opens what
+// plays it; a window already running starts hearing it at the next frame.
+std::vector<std::string> buildPass(Sound &sound, const ShaderFiles &files, const Wiring &wiring) {
+    std::vector<std::string> failure =
+        sound.pass.build(files, wiring, sampleAt(sound.settings.spanSeconds));
+    if (!sound.pass.present() || !sound.settings.live)
+        return failure;
     Sound *self = &sound;
     openSoundOutput(sound, sound.passOutput, [self](float *stereo, long long frames) {
         self->pass.read(self->passNext, frames, stereo);
         self->passNext += frames;
     });
+    sound.starting = sound.running;
+    return failure;
+}
+
+} // namespace
+
+void createSound(Sound &sound, const ShaderFiles &files, const Wiring &wiring,
+                 const SoundSettings &settings) {
+    sound.settings = settings;
+    buildPass(sound, files, wiring);
 }
 
 bool openSoundOutput(Sound &sound, PlaybackStream &stream, SoundFeed feed) {
@@ -103,7 +112,7 @@ void followRunning(Sound &sound, bool running) {
 
 std::vector<std::string> reloadSound(Sound &sound, const ShaderFiles &files, const Wiring &wiring) {
     if (!sound.pass.present())
-        return {};
+        return buildPass(sound, files, wiring);
     return sound.pass.rebuild(files, wiring);
 }
 

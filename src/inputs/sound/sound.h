@@ -68,7 +68,8 @@ bool updateSound(Sound &sound, double time, double next, bool recorded, GLuint q
 void followRunning(Sound &sound, bool running);
 
 // On reload (R, --watch): the sound pass built again; one that links
-// replaces the old. Returns the new build's first failure.
+// replaces the old, and a Sound.fs that has appeared since is built and
+// heard. Returns the new build's first failure.
 std::vector<std::string> reloadSound(Sound &sound, const ShaderFiles &files, const Wiring &wiring);
 
 // Whether a recording of the set carries an audio track: it has a sound pass

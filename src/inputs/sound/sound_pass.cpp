@@ -27,16 +27,18 @@ Shader buildSound(const ShaderFiles &files, const Wiring &wiring) {
 
 } // namespace
 
-void SoundPass::build(const ShaderFiles &files, const Wiring &wiring, long long spanFrames) {
+std::vector<std::string> SoundPass::build(const ShaderFiles &files, const Wiring &wiring,
+                                          long long spanFrames) {
     std::error_code ignored;
     if (!std::filesystem::exists(files.sound, ignored))
-        return;
+        return {};
     shader_.emplace(buildSound(files, wiring));
     span_ = std::max(0LL, spanFrames);
     const long long blocks = (span_ + kBlockFrames - 1) / kBlockFrames;
     rendered_.assign(static_cast<std::size_t>(blocks), 0);
     store_.reset(new float[static_cast<std::size_t>(blocks * kBlockFrames * 2)]);
     readBack_.resize(static_cast<std::size_t>(kBlockFrames * 2));
+    return shader_->failure;
 }
 
 std::vector<std::string> SoundPass::rebuild(const ShaderFiles &files, const Wiring &wiring) {

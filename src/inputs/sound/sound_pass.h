@@ -29,8 +29,9 @@ class SoundPass {
 
     // Builds Sound.fs when the set has one (its logs as for any pass,
     // composed as the image is) and makes the store for its first spanFrames
-    // frames.
-    void build(const ShaderFiles &files, const Wiring &wiring, long long spanFrames);
+    // frames. Returns the build's first failure.
+    std::vector<std::string> build(const ShaderFiles &files, const Wiring &wiring,
+                                   long long spanFrames);
     bool present() const { return shader_.has_value(); }
 
     // Builds Sound.fs again; one that links replaces the program and what was
