@@ -104,7 +104,8 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         ->check(CLI::Range(1, std::numeric_limits<int>::max()));
     app.add_option("--output", options.output,
                    "After the last frame, save the window as PNG; FILE.mp4, .mkv, .mov, .webm or "
-                   ".gif records every frame, frames/%04d.png writes one PNG a frame")
+                   ".gif records every frame, frames/%04d.png writes one PNG a frame, FILE.wav "
+                   "writes the sound of Sound.fs")
         ->type_name("FILE");
     auto *time = app.add_option("--time", options.startTime,
                                 "Fixed clock: frame k gets iTime = T + k / RATE");
