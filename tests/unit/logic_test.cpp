@@ -70,6 +70,8 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--output a.gif --rate 50.5",
          "--rate: a GIF plays at most 50 frames per second, not 50.5"},
         {"--expect /none.png", "--expect: '/none.png' does not exist"},
+        {"--output a.wav --expect r.png",
+         "--expect compares a picture, and --output 'a.wav' makes none, only sound"},
         {"--expect /dev/null", "--expect: '/dev/null' is not a PNG"},
     };
     for (const auto &c : cases)
