@@ -359,11 +359,6 @@ std::vector<std::string> watchedFiles(const ImageChoices &choices, const std::ve
 
 } // namespace
 
-bool operator==(const SourceSpec &a, const SourceSpec &b) {
-    return a.kind == b.kind && a.target == b.target && a.path == b.path && a.vflip == b.vflip &&
-           a.buffer == b.buffer && a.sound == b.sound && a.loop == b.loop;
-}
-
 void buildPlan(Inputs &inputs, const Programs &programs, const RenderTargets &targets,
                glm::vec2 renderSize, bool reread) {
     std::vector<Use> uses = usesOf(inputs.wiring, programs);

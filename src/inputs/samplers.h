@@ -1,6 +1,6 @@
-// Which image each sampler of the set reads: the --texture and --sampler
-// choices, the files of the shader directory that bind by name, and the
-// samplers a linked program uses.
+// Sampler names and sampling: the --texture and --sampler choices, the files
+// of the shader directory that bind by name, the channels' names, and how a
+// sampling is set on a texture or a sampler object.
 #pragma once
 
 #include <glad/gl.h>
@@ -61,7 +61,7 @@ bool hasImageExtension(const std::string &name);
 // in the shader directory; empty when neither.
 std::string boundFile(const ImageChoices &choices, const std::string &name);
 
-// The sampling a name gets: its --sampler, else mipmapped trilinear, repeat.
+// The name's --sampler, or nullptr.
 const SamplerSettings *samplerChoice(const ImageChoices &choices, const std::string &name);
 
 // Bare file names in the shader directory whose saving changes what binds.

@@ -3,10 +3,10 @@
 // Source and its factory, which together do four things:
 //   create   the factory makes the kind's GL objects from the plan's
 //            description. It is handed the previous plan's source of the same
-//            description, if any, and may take it over (a picture whose new
-//            read fails keeps the old one) or keep it as it is (no re-read),
-//            else it releases it; it returns nothing when there is nothing to read, and the plan
-//            then reads transparent black instead;
+//            description, if any, and takes it over (a picture whose new read
+//            fails keeps the old one; a plan that reads nothing again keeps it
+//            as it is) or releases it. It returns nothing when there is
+//            nothing to read, and the plan then reads transparent black;
 //   update   once a frame, before any pass draws, for a kind whose content
 //            changes over time (updates() says so);
 //   bind     binds its texture on the active unit: before every draw of a
@@ -45,7 +45,10 @@ struct SourceSpec {
     SoundInput sound = SoundInput::kFile; // kSound: a file, the microphone or loopback
     bool loop = true;                     // kSound: a file plays again when it ends
 };
-bool operator==(const SourceSpec &a, const SourceSpec &b);
+inline bool operator==(const SourceSpec &a, const SourceSpec &b) {
+    return a.kind == b.kind && a.target == b.target && a.path == b.path && a.vflip == b.vflip &&
+           a.buffer == b.buffer && a.sound == b.sound && a.loop == b.loop;
+}
 
 class Source;
 

@@ -47,12 +47,16 @@ RUNS = [
     ("iFrameRate, iChannelTime and iSampleRate on the fixed clock", {"Image.frag": code(
      "vec4(iFrameRate, iChannelTime[1] * 10.0, iSampleRate / 1000.0, 255) / 255.0")},
      SIZE + ["--frames", "3", "--rate", "30", "--time", "2"], {(5, 5): (30, 21, 44)}),
-    ("what reads nothing says so once; --texture fills an unwired channel", {"quorlin.toml": '[Image]\n'
-     'iChannel1 = "BufferC"\n', "Image.frag": code("vec4(0, 1, 0, 1) + t(iChannel1, p) + t(iChannel2, p) + "
-                                                   "vec4(t(iChannel3, p).r, 0, 0, 0)")},
+    ("what reads nothing says so once; --texture fills an unwired channel; sizes per channel", {"quorlin.toml":
+     '[Image]\niChannel1 = "BufferC"\n', "Image.frag": code(
+        "vec4(0, 1, (iChannelResolution[3].x * 10.0 + iChannelResolution[2].x + iChannelResolution[1].y / 48.0) / "
+        "255.0, 1) + t(iChannel1, p) + t(iChannel2, p) + vec4(t(iChannel3, p).r, 0, 0, 0)")},
      SIZE + ["--texture", "iChannel3=WIDE"], {"lines": ["No BufferC.fs for iChannel1 of Image: it reads a cleared "
                                                         "target", "No input for iChannel2 of Image: wire it in "
-                                                        "quorlin.toml"], (5, 5): (9, 255, 0)}),
+                                                        "quorlin.toml"], (5, 5): (9, 255, 51)}),
+    ("a cube channel is declared samplerCube and reads black", {"quorlin.toml": '[Image]\niChannel0 = { type = '
+     '"cube" }\n', "Image.frag": code("vec4(0, 1, 0, 1) + texture(iChannel0, vec3(1, 0, 0))")}, SIZE,
+     {(5, 5): GREEN}),
     ("the fixed wiring: one line for a missing pass", {**SHIPPED, "BufferB.fs": None, "Image.frag": "in vec2 TexCoord;"
      "\nuniform sampler2D iChannel1;\nvoid main() { FragColor = vec4(0, 1, 0, 1) + texture(iChannel1, TexCoord); }\n"},
      SIZE, {"lines": ["No BufferB.fs for iChannel1 of Image: it reads a cleared target"], (5, 5): GREEN}),
