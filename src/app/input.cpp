@@ -13,7 +13,8 @@ namespace {
 enum MouseSlot { kCursorX, kCursorY, kLeftButton, kRightButton };
 
 const int kCommandKeyCodes[kCommandKeys] = {
-    GLFW_KEY_R, GLFW_KEY_S, GLFW_KEY_0, GLFW_KEY_1, GLFW_KEY_2, GLFW_KEY_3, GLFW_KEY_4,
+    GLFW_KEY_R, GLFW_KEY_S, GLFW_KEY_0, GLFW_KEY_1,
+    GLFW_KEY_2, GLFW_KEY_3, GLFW_KEY_4, GLFW_KEY_TAB,
 };
 
 glm::ivec2 lastFramebufferSize{0, 0};

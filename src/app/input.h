@@ -20,6 +20,7 @@ enum CommandKey {
     kView2Key,
     kView3Key,
     kView4Key,
+    kPanelKey,
     kCommandKeys
 };
 

@@ -21,8 +21,9 @@ const std::string kChannelTimeUniform = "iChannelTime";
 
 // Uses the program's current state: leaves the unit of the last source it
 // binds at each draw active.
-void setInputs(const Shader &shader, int program, const ProgramInputs &inputs,
+void setInputs(const Shader &shader, int program, ProgramInputs &inputs,
                const FrameUniforms &uniforms, const Scene &scene) {
+    applyParameters(scene.parameters, inputs.parameters);
     setResolution(shader, inputs, uniforms.resolution);
     shader.setFloat(kTimeUniform, uniforms.time);
     shader.setVec4(kMouseUniform, uniforms.mouse);
@@ -89,7 +90,9 @@ bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
         pass.shader->use();
         glBindVertexArray(scene.imageQuad.vao);
         setInputs(*pass.shader, x, pass.inputs, uniforms, scene);
+        beginPassTime(scene.timing, x);
         drawQuad();
+        endPassTime(scene.timing);
         finishWrite(target);
     }
     return true;
@@ -117,5 +120,7 @@ void drawImage(Scene &scene, const FrameUniforms &uniforms, int view) {
     image.use();
     glBindVertexArray(scene.imageQuad.vao);
     setInputs(image, kImageProgram, scene.programs.imageInputs, uniforms, scene);
+    beginPassTime(scene.timing, kImagePass);
     drawQuad();
+    endPassTime(scene.timing);
 }

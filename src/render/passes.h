@@ -4,7 +4,9 @@
 
 #include "inputs/plan.h"
 #include "inputs/sound/sound.h"
+#include "params/parameters.h"
 #include "render/frame_date.h"
+#include "render/pass_timing.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
 #include "shader/programs.h"
@@ -31,6 +33,8 @@ struct Scene {
     glm::vec2 resolution; // the render size, also the targets' size
     Inputs inputs;
     Sound sound;
+    Parameters parameters;
+    PassTiming *timing = nullptr; // set while each pass's GPU time is wanted
 };
 
 // Gives every target that the programs read, write or that view shows (1 to

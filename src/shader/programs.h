@@ -3,6 +3,7 @@
 #pragma once
 
 #include "inputs/wiring.h"
+#include "params/program_parameters.h"
 #include "shader/Shader.h"
 #include "shader/shader_files.h"
 
@@ -32,6 +33,7 @@ struct ProgramInputs {
     bool frameRate = false;   // iFrameRate
     int channelTimes = 0;     // the elements of iChannelTime it uses
     std::vector<ActiveUniform> uniforms;
+    ProgramParameters parameters; // found after the link, by the set's parameters
 };
 
 struct BufferPass {
