@@ -16,21 +16,21 @@ constexpr PassKind kPassKinds[] = {
     {"BufferD", "",        "BufferD", "BufferD.fs",  "buffer03",  nullptr},
     {"Common",  "common",  "",        "common.incl", "",          nullptr},
     {"CubeA",   "cubemap", "CubeA",   "CubeA.fs",    "cubemap00", "cube map passes"},
-    {"Sound",   "sound",   "",        "",            "",          "sound passes"},
+    {"Sound",   "sound",   "",        "Sound.fs",    "",          nullptr},
 };
 
 constexpr InputType kInputTypes[] = {
-    // type         wiring         key           what              cube   notYet
-    {"texture",     Wiring::Media, "file",       "a texture",      false, false},
-    {"buffer",      Wiring::Pass,  "buffer",     "a buffer",       false, false},
-    {"cubemap",     Wiring::Pass,  "buffer",     "a cube map",     true,  true},
-    {"keyboard",    Wiring::Word,  "keyboard",   "the keyboard",   false, true},
-    {"music",       Wiring::Media, "audio",      "music",          false, true},
-    {"musicstream", Wiring::None,  "",           "a music stream", false, true},
-    {"mic",         Wiring::Word,  "microphone", "the microphone", false, true},
-    {"video",       Wiring::Media, "video",      "a video",        false, true},
-    {"webcam",      Wiring::Word,  "camera",     "the webcam",     false, true},
-    {"volume",      Wiring::None,  "",           "a volume",       false, true},
+    // type         wiring         key           what              cube   sound  notYet
+    {"texture",     Wiring::Media, "file",       "a texture",      false, false, false},
+    {"buffer",      Wiring::Pass,  "buffer",     "a buffer",       false, false, false},
+    {"cubemap",     Wiring::Pass,  "buffer",     "a cube map",     true,  false, true},
+    {"keyboard",    Wiring::Word,  "keyboard",   "the keyboard",   false, false, true},
+    {"music",       Wiring::Media, "audio",      "music",          false, true,  false},
+    {"musicstream", Wiring::None,  "",           "a music stream", false, true,  true},
+    {"mic",         Wiring::Word,  "microphone", "the microphone", false, true,  false},
+    {"video",       Wiring::Media, "video",      "a video",        false, false, true},
+    {"webcam",      Wiring::Word,  "camera",     "the webcam",     false, false, true},
+    {"volume",      Wiring::None,  "",           "a volume",       false, false, true},
 };
 // clang-format on
 
@@ -48,10 +48,10 @@ std::string folded(const std::string &text) {
 
 // clang-format off
 const SamplingKey kSamplingKeys[3] = {
-    // key     choices                          file      target    boolean
-    {"filter", {"nearest", "linear", "mipmap"}, "mipmap", "linear", false},
-    {"wrap",   {"clamp", "repeat", "mirror"},   "repeat", "repeat", false},
-    {"vflip",  {"true", "false"},               "true",   nullptr,  true},
+    // key     choices                          file      target    sound     boolean
+    {"filter", {"nearest", "linear", "mipmap"}, "mipmap", "linear", "linear", false},
+    {"wrap",   {"clamp", "repeat", "mirror"},   "repeat", "repeat", "clamp",  false},
+    {"vflip",  {"true", "false"},               "true",   nullptr,  nullptr,  true},
 };
 // clang-format on
 

@@ -36,6 +36,7 @@ struct InputType {
     const char *key;  // Pass and Media: the inline table's key; Word: the word
     const char *what; // as the lines name it
     bool cube;        // declared samplerCube rather than sampler2D
+    bool sound;       // read as a sound texture, sampled as one
     bool notYet;
 };
 
@@ -45,6 +46,7 @@ struct SamplingKey {
     std::vector<std::string_view> choices;
     const char *fileDefault;
     const char *targetDefault; // nullptr: never written for a render target
+    const char *soundDefault;  // nullptr: never written for a sound texture
     bool boolean;
 
     bool takes(const std::string &value) const;
