@@ -231,26 +231,28 @@ class Sound(Case):
         result = self.run_in(root, "--size", "32x24", "--output", "d.gif", "--frames", "3")
         self.assertEqual(ffprobe(os.path.join(root, "d.gif"))[0], "gif")  # and nothing else: a GIF stays silent
 
-    def test_a_window_plays_the_sound_pass_and_says_when_it_cannot(self):
+    def test_a_window_plays_the_sound_pass_and_a_file_and_says_when_it_cannot(self):
         address = os.environ.get("PULSE_SERVER") or sound_server(self)[0]
         root = self.project(**{"Image.frag": QUIET, "Sound.fs": TONE})
-        recording = os.path.join(root, "heard.raw")
-        with open(recording, "wb") as out:
-            parec = subprocess.Popen(["parec", "--latency-msec=20", "--format=float32le", "--rate=44100",
-                                      "--channels=2", "-d", "@DEFAULT_MONITOR@"], stdout=out,
-                                     env=dict(os.environ, PULSE_SERVER=address), preexec_fn=die_with_parent)
-            try:
-                result = self.run_in(root, "--frames", "60", "--max-fps", "20", env={"PULSE_SERVER": address})
-            finally:
-                parec.kill()
-                parec.wait()
-        self.assertEqual((result.returncode, result.stdout), (0, BANNER))
-        with open(recording, "rb") as heard:
-            right = struct.unpack("<%df" % (os.path.getsize(recording) // 4), heard.read())[1::2]
-        # 440 Hz: a rising zero crossing every 100.2 samples, for half a second at least (a busy machine may
-        # let the output run dry now and then, which leaves gaps, not another pitch).
-        rising = [i for i in range(1, len(right)) if right[i - 1] < 0 <= right[i] and max(right[i:i + 50]) > 0.4]
-        self.assertGreater(sum(1 for a, b in zip(rising, rising[1:]) if abs(b - a - RATE / 440) < 1), 220)
+        played = self.sound_set(TEXTURE, '{ audio = "sound.wav" }', 4.0, lambda n: sine(n, 440))
+        for where in (root, played):
+            recording = os.path.join(where, "heard.raw")
+            with open(recording, "wb") as out:
+                parec = subprocess.Popen(["parec", "--latency-msec=20", "--format=float32le", "--rate=44100",
+                                          "--channels=2", "-d", "@DEFAULT_MONITOR@"], stdout=out,
+                                         env=dict(os.environ, PULSE_SERVER=address), preexec_fn=die_with_parent)
+                try:
+                    result = self.run_in(where, "--frames", "60", "--max-fps", "20", env={"PULSE_SERVER": address})
+                finally:
+                    parec.kill()
+                    parec.wait()
+            self.assertEqual((result.returncode, result.stdout), (0, BANNER))
+            with open(recording, "rb") as heard:
+                right = struct.unpack("<%df" % (os.path.getsize(recording) // 4), heard.read())[1::2]
+            # 440 Hz: a rising zero crossing every 100.2 samples, for half a second at least (a busy machine may
+            # let the output run dry now and then, which leaves gaps, not another pitch).
+            rising = [i for i in range(1, len(right)) if right[i - 1] < 0 <= right[i] and max(right[i:i + 50]) > 0.4]
+            self.assertGreater(sum(1 for a, b in zip(rising, rising[1:]) if abs(b - a - RATE / 440) < 1), 220, where)
         result = self.run_in(root, "--frames", "3", env={"PULSE_SERVER": "unix:" + os.path.join(root, "none")})
         self.assertEqual((result.returncode, result.stdout), (0, BANNER + "No sound output: Connection refused\n"))
 
