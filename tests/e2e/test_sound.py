@@ -176,6 +176,28 @@ class Sound(Case):
         spectrum, waveform, _, size = texels(os.path.join(root, "t.png"))
         self.assertEqual((set(spectrum), set(waveform), size), ({0}, {128}, 191))
 
+    def test_a_sound_file_saved_again_is_heard_and_a_broken_one_keeps_the_old(self):
+        root = self.sound_set(LOUD, '{ audio = "sound.wav" }')
+        shaders = os.path.join(root, "Shaders")
+        window = Window(self, self.display, "--watch", "--frames", "1000000", shaders, cwd=os.path.join(root, "build"))
+        window.wait_for(lambda: window.pixel(400, 300) == (255, 255, 255), "the loud picture")
+        for data, colour, marker in [(b"RIFF broken", (255, 255, 255), "Failed to load sound %s/sound.wav for Image "
+                                      "iChannel0: Invalid data found when processing input" % shaders),
+                                     (None, (0, 0, 0), "Reloaded")]:
+            count = window.output().count(marker)
+            if data:
+                with open(os.path.join(shaders, "sound.wav~"), "wb") as out:
+                    out.write(data)
+            else:  # silence
+                write_wav(os.path.join(shaders, "sound.wav~"), 1.0, lambda n: 0.0)
+            os.rename(os.path.join(shaders, "sound.wav~"), os.path.join(shaders, "sound.wav"))
+            window.wait_for(lambda: window.output().count(marker) > count, marker)
+            # Silence takes frames to reach the picture, through the smoothing: from the tone's -20 dB to
+            # below -65 dB, the middle of the range, 0.8^n must fall under 1/178, so 24 frames.
+            window.wait_for(lambda: window.pixel(400, 300) == colour, "%s after %s" % (colour, marker))
+            window.passes(40)
+            self.assertEqual(window.pixel(400, 300), colour, marker)
+
     def test_the_sound_pass_writes_a_wav_file(self):
         for args, frames, start in [([], 441000, 0.0), (["--frames", "90", "--rate", "30"], 132300, 0.0),
                                     (["--start-frame", "30", "--rate", "30", "--frames", "30"], RATE, 1.0),
