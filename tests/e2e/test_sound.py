@@ -144,18 +144,21 @@ class Sound(Case):
     def test_loopback_and_the_microphone_hear_a_tone_the_test_plays(self):
         address = os.environ.get("PULSE_SERVER") or sound_server(self)[0]
         # Quiet enough (-47 dB at its bin) that the smoothed spectrum stays below the top of the range.
-        root = self.sound_set(TEXTURE, '"loopback"', 10.0, lambda n: sine(n, level=0.02))
+        root = self.sound_set(TEXTURE, '"loopback"', 20.0, lambda n: sine(n, level=0.02))
         tone = os.path.join(root, "Shaders", "sound.wav")
-        player = subprocess.Popen(["paplay", tone], env=dict(os.environ, PULSE_SERVER=address),
-                                  preexec_fn=die_with_parent)
-        self.addCleanup(lambda: (player.kill(), player.wait()))
         for channel in ('"loopback"', '"microphone"'):  # the null sink's monitor is the only input too
             with self.subTest(channel):
                 with open(os.path.join(root, "Shaders", "quorlin.toml"), "w") as toml:
                     toml.write("[Image]\niChannel0 = %s\n" % channel)
-                # The last of 40 frames at 20 a second comes after the tone has begun.
+                # Played anew for each run, whose last of 40 frames at 20 a second comes after the tone has
+                # begun and, but for a start-up of 18 s, before it ends.
+                player = subprocess.Popen(["paplay", tone], env=dict(os.environ, PULSE_SERVER=address),
+                                          preexec_fn=die_with_parent)
+                self.addCleanup(lambda player=player: (player.kill(), player.wait()))
                 result = self.run_in(root, "--size", "512x2", "--frames", "40", "--max-fps", "20",
                                      "--output", "t.png", env={"PULSE_SERVER": address})
+                player.kill()  # two at once might cancel out
+                player.wait()
                 self.assertEqual((result.returncode, result.stdout), (0, BANNER))
                 spectrum, waveform, seconds, size = texels(os.path.join(root, "t.png"))
                 self.assertEqual((spectrum.index(max(spectrum)), size), (46, 191))
