@@ -175,7 +175,8 @@ class Images(Case):
                 lines = [re.escape(line).replace("DIR", re.escape(shaders)) if "[^" not in line else
                          line.replace("DIR", re.escape(shaders)) for line in expected.get("lines", [])]
                 self.assertEqual((result.returncode, result.stderr), (0, ""))
-                self.assertRegex(result.stdout, "^" + re.escape(BANNER) + "".join(line + "\n" for line in lines) + "$")
+                saved = re.escape("Saved %s/out.png (64x48)\n" % root)
+                self.assertRegex(result.stdout, "^" + re.escape(BANNER) + "".join(line + "\n" for line in lines) + saved + "$")
                 pixel = png(os.path.join(root, "out.png"))[1]
                 for point, colour in expected.items():
                     if point != "lines":
