@@ -19,13 +19,13 @@ running=(
     cmake g++ make pkg-config
     libglfw3-dev python3-glad libglm-dev libstb-dev libcli11-dev
     libtomlplusplus-dev nlohmann-json3-dev liblo-dev libimgui-dev
-    libgl1-mesa-dri libglx-mesa0 xvfb xauth
+    libgl1-mesa-dri libglx-mesa0 libegl1 libegl-mesa0
     libfftw3-dev libpulse-dev
 )
 # The tests, the benchmark, the manual page and recording videos.
 testing=(
-    libgtest-dev xdotool python3 python3-xlib python3-pil apitrace hyperfine time
-    valgrind clang libclang-rt-14-dev help2man man-db ffmpeg liblo-tools
+    libgtest-dev xvfb xauth xdotool python3 python3-xlib python3-pil apitrace hyperfine time
+    valgrind clang libclang-rt-14-dev help2man man-db ffmpeg liblo-tools parallel
     pulseaudio pulseaudio-utils
 )
 

@@ -6,6 +6,7 @@
 #include "app/options.h"
 #include "output/expect.h"
 #include "output/frame_capture.h"
+#include "output/frame_convert.h"
 #include "output/recorder.h"
 #include "output/sound_track.h"
 #include "render/passes.h"
@@ -17,13 +18,19 @@
 // renders: 180 s from time 0, or to the end of a shorter recording.
 SoundSettings soundSettings(const Options &options);
 
+// For --output -: sets standard output aside for the frames and points
+// descriptor 1 at standard error, so the banner and messages go there.
+// Returns the frames' descriptor.
+int takeStandardOutput();
+
 class Recording {
   public:
     // Makes the capture's GL objects and starts the writer when the options
     // ask for a recording or a verdict, and the progress line for a run with
-    // an end. Reads the reference picture again. A video records sound's
-    // mix as its audio track when sound is given.
-    Recording(const Options &options, glm::vec2 resolution, Sound *sound);
+    // an end. Reads the reference picture again. Frames are shown in window.
+    // A video records sound's mix as its audio track when sound is given.
+    Recording(const Options &options, glm::vec2 resolution, const WindowFramebuffer &window,
+              Sound *sound);
     ~Recording();
     Recording(const Recording &) = delete;
     Recording &operator=(const Recording &) = delete;
@@ -55,6 +62,9 @@ class Recording {
 
     const Options &options_;
     bool captures_;
+    FrameFormat format_;
+    bool converts_; // the recording takes frames converted on the GPU
+    FrameConverter converter_{};
     FrameCapture capture_{};
     std::unique_ptr<Recorder> recorder_;
     std::unique_ptr<SoundTrack> track_;

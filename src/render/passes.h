@@ -24,6 +24,14 @@ struct FrameUniforms {
     float frameRate;     // iFrameRate: the fixed clock's rate, else the title's
 };
 
+// Where frames are shown: the window's framebuffer (0), or with no display
+// the stand-in's, whose texture a recording converts from.
+struct WindowFramebuffer {
+    GLuint framebuffer = 0;
+    GLuint texture = 0;   // 0 for a window, whose pixels no program can sample
+    bool topDown = false; // the texture holds the top row first
+};
+
 // Everything the passes draw with; owned by the entry point.
 struct Scene {
     Programs programs;
@@ -35,6 +43,7 @@ struct Scene {
     Sound sound;
     Parameters parameters;
     PassTiming *timing = nullptr; // set while each pass's GPU time is wanted
+    WindowFramebuffer window;
 };
 
 // Bit x: target x is read or written by the programs, or shown by view (1 to
@@ -58,7 +67,7 @@ void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 
 // case the viewport is left at the render size.
 bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms);
 
-// Binds the default framebuffer, clears it and draws the image, or target
+// Binds the window's framebuffer, clears it and draws the image, or target
 // view - 1 through the viewer when view is 1 to 4. Sets the viewport to
 // windowSize only when restoreViewport is set.
 void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool restoreViewport,
