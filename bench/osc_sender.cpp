@@ -72,7 +72,8 @@ int main(int argc, char **argv) {
             value = value + kCountStep < 1.0f ? value + kCountStep : 0.0f;
             send(fd, data, value);
         }
-        std::this_thread::sleep_until(start + std::chrono::microseconds(tick * 1000000 / kTicksPerSecond));
+        std::this_thread::sleep_until(start +
+                                      std::chrono::microseconds(tick * 1000000 / kTicksPerSecond));
     }
     send(fd, data, static_cast<float>(std::atof(argv[5])));
     std::printf("%ld\n", sent + 1);

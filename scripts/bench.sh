@@ -11,6 +11,7 @@
 #   scripts/bench.sh --recording       recording figures: mp4 and PNG sequence, memory
 #   scripts/bench.sh --headless        no display server: start-up and 600 frames against
 #                                      Xvfb, --output - into ffmpeg (bench/headless.py)
+#   scripts/bench.sh --sound           sound figures: analysis, recording with sound, sound pass
 #   scripts/bench.sh --wiring          the wired four-buffer chain against the reference
 #   scripts/bench.sh --video           video inputs: a 1080p60 clip per frame against a
 #                                      still image and ffmpeg alone, frames skipped in a window
@@ -21,7 +22,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quorlin quorlin_reference quorlin_image_reference \
-    quorlin_png_encode quorlin_osc_sender >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
+    quorlin_png_encode quorlin_osc_sender quorlin_sound_analysis >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
 case "${1:-}" in
 --pace) shift; exec /usr/bin/python3 "$root/bench/pace.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --band) shift; exec /usr/bin/python3 "$root/bench/band.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
@@ -29,6 +30,10 @@ case "${1:-}" in
     shift
     exec /usr/bin/python3 "$root/bench/recording.py" --quorlin "$build/quorlin" \
         --png-encode "$build/bench/quorlin_png_encode" --shaders "$root/Shaders" "$@" ;;
+--sound)
+    shift
+    exec /usr/bin/python3 "$root/bench/sound.py" --quorlin "$build/quorlin" \
+        --analysis "$build/bench/quorlin_sound_analysis" --shaders "$root/Shaders" "$@" ;;
 --headless) shift; exec /usr/bin/python3 "$root/bench/headless.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --video) shift; exec /usr/bin/python3 "$root/bench/video.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --params)

@@ -8,14 +8,41 @@
 #  3. the ordinary build's tests, with the GL call golden file, a valgrind run
 #     and the display-less scripts/run.sh among them.
 # QUORLIN_TEST_BUILD names the build directory (default build/); the sanitizer
-# and fuzz builds go beside it with -asan and -fuzz appended.
+# and fuzz builds go beside it with -asan and -fuzz appended. The sound tests
+# play and record through a PulseAudio server with a null sink (no sound card
+# needed) that this script starts and stops.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${QUORLIN_TEST_BUILD:-$root/build}
 fuzz_seconds=${QUORLIN_FUZZ_SECONDS:-20}
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+sound_server=
+stop() {
+    if [ -n "$sound_server" ]; then kill "$sound_server" 2>/dev/null || true; wait "$sound_server" 2>/dev/null || true; fi
+    rm -rf "$scratch"
+}
+trap stop EXIT
+
+# A private sound server: its own runtime directory and socket, a null sink at
+# the sound's own rate, no session bus.
+start_sound_server() {
+    mkdir -p "$scratch/pulse"
+    HOME="$scratch/pulse" XDG_RUNTIME_DIR="$scratch/pulse" pulseaudio -n --daemonize=no \
+        --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
+        -L "module-null-sink sink_name=quorlin rate=44100 channels=2" \
+        -L "module-native-protocol-unix socket=$scratch/pulse/native auth-anonymous=1" \
+        >"$scratch/pulse/log" 2>&1 &
+    sound_server=$!
+    export PULSE_SERVER="unix:$scratch/pulse/native"
+    for _ in $(seq 300); do
+        pactl info >/dev/null 2>&1 && return
+        sleep 0.1
+    done
+    cat "$scratch/pulse/log"
+    echo "The sound server did not start."
+    exit 1
+}
 
 echo "== Line count"
 "$root/scripts/count-lines.sh"
@@ -34,6 +61,8 @@ for target in options:"$root/tests/fuzz/corpus" image:"$root/tests/fuzz/corpus/i
     fi
     tail -n 1 "$scratch/fuzz.log"
 done
+
+start_sound_server
 
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 "$root/scripts/setup.sh" "$build-asan" -DQUORLIN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

@@ -78,8 +78,12 @@ void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir
     buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
     watcher.watchAlso(scene.inputs.plan.watched);
     updateParameters(scene.parameters, scene.programs, false);
-    showFailure(state, setProblem.empty() ? scene.programs.failure
-                                          : std::vector<std::string>{"quorlin: " + setProblem});
+    const std::vector<std::string> soundFailure =
+        reloadSound(scene.sound, files, scene.inputs.wiring);
+    const std::vector<std::string> &failure =
+        scene.programs.failure.empty() ? soundFailure : scene.programs.failure;
+    showFailure(state,
+                setProblem.empty() ? failure : std::vector<std::string>{"quorlin: " + setProblem});
 }
 
 // The back buffer's content after a swap is not defined; while paused the
@@ -201,7 +205,8 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
     if (!options.stateIn.empty() && loadState(options.stateIn, scene) != 0)
         return kUsageStatus;
     LoopState state;
-    Recording recording(options, scene.resolution, scene.window);
+    Recording recording(options, scene.resolution, scene.window,
+                        soundRecorded(scene.sound) ? &scene.sound : nullptr);
     state.running = options.frames > 0 || recording.records();
     // Otherwise the window stays black and the program looks hung.
     if (!state.running && standardOutputIsTerminal())
@@ -233,6 +238,7 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
                 std::copy(std::begin(pointer), std::end(pointer), state.mouse);
             keys = pollCommandKeys(surface.window, state.latches);
         }
+        followRunning(scene.sound, state.running);
         const unsigned pressed = (tuning.takesKeys() ? 0 : keys) | tuning.take(now);
         if (pressed != 0)
             handleCommands(pressed, state, scene, files, shaderDir, watcher, tuning);
@@ -274,9 +280,13 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
             if (state.clickStyle)
                 stepClickMouse(state.click, state.mouse[kCursorX], state.mouse[kCursorY],
                                state.mouse[kLeftButton] != 0.0);
+            // The sound's render moves the viewport as passes do.
+            const bool soundRendered =
+                updateSound(scene.sound, clock, options.startTime + (frame + 1.0) / options.rate,
+                            recording.recordsSound(), scene.imageQuad.vao);
             if (updateInputs(scene.inputs.plan, uniforms))
                 buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, false);
-            const bool passesRan = renderBufferPasses(scene, uniforms);
+            const bool passesRan = renderBufferPasses(scene, uniforms) || soundRendered;
             recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
                                 state.rendered);
             if (refreshFrameRate(surfaceTime(surface)))

@@ -10,6 +10,7 @@
 #include "import/import_set.h"
 #include "output/output_name.h"
 #include "output/recording.h"
+#include "output/wav.h"
 #include "params/messages.h"
 #include "params/osc.h"
 #include "params/params_file.h"
@@ -62,6 +63,10 @@ int main(int argc, char **argv) {
         wiring.set.present ? "" : channelSamplerProblem(wiring.choices);
     if (!choiceProblem.empty())
         return refuseUsage(choiceProblem, std::cerr).status;
+    const ShaderFiles files = shaderFilesIn(shaderDir);
+    const std::string soundProblem = soundOutputProblem(options, files);
+    if (!soundProblem.empty())
+        return refuseUsage(soundProblem, std::cerr).status;
     std::vector<SavedValue> saved;
     const std::string fileProblem = readParamsFile(paramsFilePath(shaderDir), saved);
     if (!fileProblem.empty())
@@ -88,13 +93,23 @@ int main(int argc, char **argv) {
     if (!openSurface(surface, options))
         return -1;
 
-    const ShaderFiles files = shaderFilesIn(shaderDir);
-    Scene scene{buildPrograms(files, wiring), createImageQuad(),
+    if (!options.sound.empty()) {
+        const int status = saveSound(files, wiring, options);
+        closeSurface(surface);
+        return status;
+    }
+
+    Scene scene{buildPrograms(files, wiring),
+                createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(),
                 createRenderTargets(options.width, options.height, options.sizeGiven),
-                glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0, {}},
-                Parameters{{}, 0, options.settings, std::move(saved)}, nullptr, surface.standIn};
+                glm::vec2(options.width, options.height),
+                Inputs{wiring, {}, 0, 0, {}},
+                {},
+                Parameters{{}, 0, options.settings, std::move(saved)},
+                nullptr,
+                surface.standIn};
     // Media start where the first frame will be.
     scene.inputs.media = {options.fixedClock,
                           options.fixedClock ? options.startTime + options.startFrame / options.rate
@@ -108,6 +123,9 @@ int main(int argc, char **argv) {
         return kUsageStatus;
     }
     prepareTargets(scene, options.view);
+    // Before the plan, which makes the sound channels.
+    createSound(scene.sound, files, wiring, soundSettings(options));
+    scene.inputs.sound = &scene.sound;
     buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
     const std::string badSetting = updateParameters(scene.parameters, scene.programs, true);
 
@@ -119,6 +137,7 @@ int main(int argc, char **argv) {
                            : refuseUsage(badSetting, std::cerr).status;
 
     releasePlan(scene.inputs.plan);
+    deleteSound(scene.sound);
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);
     deleteRenderTargets(scene.targets);

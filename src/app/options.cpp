@@ -222,8 +222,8 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         ->check(between(1, std::numeric_limits<int>::max(), kFramesRange));
     app.add_option("--output", options.output,
                    "After the last frame, save the window as PNG; FILE.mp4, .mkv, .mov, .webm or "
-                   ".gif records every frame, frames/%04d.png writes one PNG a frame, - streams "
-                   "YUV4MPEG2 on standard output")
+                   ".gif records every frame, frames/%04d.png writes one PNG a frame, FILE.wav "
+                   "writes the sound of Sound.fs, - streams YUV4MPEG2 on standard output")
         ->type_name("FILE");
     auto *time = app.add_option(
         "--time", options.startTime,

@@ -29,6 +29,7 @@ struct Options {
     std::string import;  // not empty: write a set from this export into shaderDir instead
     std::string media;   // where --import also looks for media
     std::string record;  // a video or PNG sequence named by --output, which is then empty
+    std::string sound;   // a WAV file named by --output, which is then empty
     std::string encoder; // ffmpeg's path, found once when recording a video
     int startFrame = 0;
     std::string expect; // a reference PNG to compare the last frame with

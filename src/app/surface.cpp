@@ -22,6 +22,8 @@ bool openWindow(Surface &surface, const Options &options) {
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    if (!options.sound.empty())
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE); // it makes sound, no picture
     surface.window = glfwCreateWindow(options.width, options.height, "Quorlin", nullptr, nullptr);
     if (surface.window == nullptr) {
         std::cout << "Failed to create GLFW window" << std::endl;
@@ -71,7 +73,7 @@ void createStandIn(WindowFramebuffer &standIn, glm::ivec2 size) {
 } // namespace
 
 bool rendersHeadless(const Options &options) {
-    const bool ends = options.frames > 0 || !options.record.empty();
+    const bool ends = options.frames > 0 || !options.record.empty() || !options.sound.empty();
     return options.headless || (ends && !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY"));
 }
 

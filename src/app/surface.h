@@ -20,7 +20,7 @@ struct Surface {
 };
 
 // --headless, or a run that needs no window (it has an end: --frames,
-// --output, --expect) where neither DISPLAY nor WAYLAND_DISPLAY is set.
+// --output, --expect, a WAV file) where neither DISPLAY nor WAYLAND_DISPLAY is set.
 bool rendersHeadless(const Options &options);
 
 // Opens the window and its context, or the headless context and its

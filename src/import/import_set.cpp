@@ -162,7 +162,7 @@ class Importer {
             lines_.push_back(importLines::noPass(where, type));
             return;
         }
-        toml::table value = sampling(where, input, read->table, false);
+        toml::table value = sampling(where, input, read->table, nullptr);
         if (value.empty()) {
             channels.insert(key, read->table);
             return;
@@ -183,7 +183,7 @@ class Importer {
             lines_.push_back(importLines::missingMedia(name, where, json_));
             return;
         }
-        toml::table value = sampling(where, input, nullptr, type.video);
+        toml::table value = sampling(where, input, nullptr, &type);
         value.insert(type.key, name);
         channels.insert(key, inlineTable(std::move(value)));
     }
@@ -200,17 +200,19 @@ class Importer {
         return passShownBy(fs::path(baseName(input.src)).stem().string());
     }
 
-    // The sampling keys that differ from the set's defaults for a file or a
-    // video, or for the render target of the pass named target.
+    // The sampling keys that differ from the set's defaults for a file, a
+    // video or a sound (media), or for the render target of the pass named target.
     toml::table sampling(const std::string &where, const ExportedInput &input, const char *target,
-                         bool video) {
+                         const InputType *media) {
+        const bool sound = media != nullptr && media->sound;
         toml::table keys;
         const std::string *values[] = {&input.filter, &input.wrap, &input.vflip};
         for (std::size_t k = 0; k < std::size(kSamplingKeys); ++k) {
             const SamplingKey &key = kSamplingKeys[k];
-            const char *preset = target  ? key.targetDefault
-                                 : video ? key.videoDefault
-                                         : key.fileDefault;
+            const char *preset = target                  ? key.targetDefault
+                                 : media && media->video ? key.videoDefault
+                                 : sound                 ? key.soundDefault
+                                                         : key.fileDefault;
             const std::string &value = *values[k];
             if (preset == nullptr || value.empty() || value == preset)
                 continue;
@@ -218,6 +220,8 @@ class Importer {
                 lines_.push_back(importLines::badSampling(where, key, value));
             else if (target && value == kMipmaps)
                 lines_.push_back(importLines::mipmapTarget(where, target));
+            else if (sound && value == kMipmaps)
+                lines_.push_back(importLines::mipmapSound(where));
             else if (key.boolean)
                 keys.insert(key.key, value == "true");
             else

@@ -16,21 +16,21 @@ constexpr PassKind kPassKinds[] = {
     {"BufferD", "",        "BufferD", "BufferD.fs",  "buffer03",  nullptr},
     {"Common",  "common",  "",        "common.incl", "",          nullptr},
     {"CubeA",   "cubemap", "CubeA",   "CubeA.fs",    "cubemap00", "cube map passes"},
-    {"Sound",   "sound",   "",        "",            "",          "sound passes"},
+    {"Sound",   "sound",   "",        "Sound.fs",    "",          nullptr},
 };
 
 constexpr InputType kInputTypes[] = {
-    // type         wiring         key           what              cube   video  notYet
-    {"texture",     Wiring::Media, "file",       "a texture",      false, false, false},
-    {"buffer",      Wiring::Pass,  "buffer",     "a buffer",       false, false, false},
-    {"cubemap",     Wiring::Pass,  "buffer",     "a cube map",     true,  false, true},
-    {"keyboard",    Wiring::Word,  "keyboard",   "the keyboard",   false, false, true},
-    {"music",       Wiring::Media, "audio",      "music",          false, false, true},
-    {"musicstream", Wiring::None,  "",           "a music stream", false, false, true},
-    {"mic",         Wiring::Word,  "microphone", "the microphone", false, false, true},
-    {"video",       Wiring::Media, "video",      "a video",        false, true,  false},
-    {"webcam",      Wiring::Word,  "camera",     "the webcam",     false, true,  false},
-    {"volume",      Wiring::None,  "",           "a volume",       false, false, true},
+    // type         wiring         key           what              cube   video  sound  notYet
+    {"texture",     Wiring::Media, "file",       "a texture",      false, false, false, false},
+    {"buffer",      Wiring::Pass,  "buffer",     "a buffer",       false, false, false, false},
+    {"cubemap",     Wiring::Pass,  "buffer",     "a cube map",     true,  false, false, true},
+    {"keyboard",    Wiring::Word,  "keyboard",   "the keyboard",   false, false, false, true},
+    {"music",       Wiring::Media, "audio",      "music",          false, false, true,  false},
+    {"musicstream", Wiring::None,  "",           "a music stream", false, false, true,  true},
+    {"mic",         Wiring::Word,  "microphone", "the microphone", false, false, true,  false},
+    {"video",       Wiring::Media, "video",      "a video",        false, true,  false, false},
+    {"webcam",      Wiring::Word,  "camera",     "the webcam",     false, true,  false, false},
+    {"volume",      Wiring::None,  "",           "a volume",       false, false, false, true},
 };
 // clang-format on
 
@@ -48,10 +48,10 @@ std::string folded(const std::string &text) {
 
 // clang-format off
 const SamplingKey kSamplingKeys[3] = {
-    // key     choices                          file      video     target    boolean
-    {"filter", {"nearest", "linear", "mipmap"}, "mipmap", "linear", "linear", false},
-    {"wrap",   {"clamp", "repeat", "mirror"},   "repeat", "clamp",  "repeat", false},
-    {"vflip",  {"true", "false"},               "true",   "true",   nullptr,  true},
+    // key     choices                          file      video     target    sound     boolean
+    {"filter", {"nearest", "linear", "mipmap"}, "mipmap", "linear", "linear", "linear", false},
+    {"wrap",   {"clamp", "repeat", "mirror"},   "repeat", "clamp",  "repeat", "clamp",  false},
+    {"vflip",  {"true", "false"},               "true",   "true",   nullptr,  nullptr,  true},
 };
 // clang-format on
 

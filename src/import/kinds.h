@@ -37,6 +37,7 @@ struct InputType {
     const char *what; // as the lines name it
     bool cube;        // declared samplerCube rather than sampler2D
     bool video;       // played by ffmpeg, sampled by a video's defaults
+    bool sound;       // read as a sound texture, sampled as one
     bool notYet;
 };
 
@@ -47,6 +48,7 @@ struct SamplingKey {
     const char *fileDefault;
     const char *videoDefault;
     const char *targetDefault; // nullptr: never written for a render target
+    const char *soundDefault;  // nullptr: never written for a sound texture
     bool boolean;
 
     bool takes(const std::string &value) const;

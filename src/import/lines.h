@@ -65,6 +65,9 @@ inline std::string missingMedia(const std::string &name, const std::string &wher
 inline std::string mipmapTarget(const std::string &where, const std::string &pass) {
     return where + " reads " + pass + " with mipmaps, which render targets lack: written as linear";
 }
+inline std::string mipmapSound(const std::string &where) {
+    return where + " reads music with mipmaps, which a sound texture lacks: written as linear";
+}
 inline std::string badSampling(const std::string &where, const SamplingKey &key,
                                const std::string &value) {
     std::string choices;

@@ -27,7 +27,7 @@ constexpr GLfloat kDepth = 1.0f; // z of a vec3 resolution
 constexpr int kPlanOrder[] = {kImageProgram, kBufferA, kBufferB, kBufferC, kBufferD};
 // By SourceKind.
 constexpr SourceFactory kFactories[] = {createBlackSource, createImageSource, createTargetSource,
-                                        createVideoSource};
+                                        createVideoSource, createSoundSource};
 static_assert(std::size(kFactories) == static_cast<std::size_t>(SourceKind::kKinds));
 
 // One sampler of one program, or a channel the program asks about without sampling it.
@@ -131,9 +131,9 @@ Source *sourceFor(Build &b, const std::vector<Use> &uses, const Use &use) {
                u.wire.sampling.filter == SamplerFilter::kMipmap;
     });
     const SourceContext context{
-        use.wire.sampling, mipmaps,    use.name,     programName(use.program),
-        b.reread,          &b.targets, b.renderSize, &b.inputs.maxSide,
-        b.inputs.media};
+        use.wire.sampling, mipmaps,       use.name,     programName(use.program),
+        b.reread,          &b.targets,    b.renderSize, &b.inputs.maxSide,
+        b.inputs.media,    b.inputs.sound};
     std::unique_ptr<Source> source = kFactories[static_cast<std::size_t>(spec.kind)](
         spec, context, takeOver(b.inputs.plan, spec));
     Source *made = nullptr;
@@ -346,7 +346,10 @@ std::vector<std::string> watchedFiles(const ImageChoices &choices, const std::ve
     files.push_back(kSetFileName);
     for (const Use &use : uses) {
         const SourceSpec &spec = use.wire.source;
-        if (spec.kind != SourceKind::kImage && (spec.kind != SourceKind::kVideo || spec.stream))
+        const bool file = spec.kind == SourceKind::kImage ||
+                          (spec.kind == SourceKind::kVideo && !spec.stream) ||
+                          (spec.kind == SourceKind::kSound && spec.sound == SoundInput::kFile);
+        if (!file)
             continue;
         const std::string inSet =
             fs::path(use.wire.source.path).lexically_relative(choices.dir).native();

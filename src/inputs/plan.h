@@ -4,6 +4,7 @@
 // passes execute it and the frame looks nothing up.
 #pragma once
 
+#include "inputs/sound/sound_format.h"
 #include "inputs/source.h"
 #include "inputs/wiring.h"
 #include "shader/programs.h"
@@ -40,8 +41,8 @@ struct InputPlan {
     std::vector<GLuint> samplers;
     bool drawSamplers = false;
     std::vector<GLint> samplerUnits; // units of their own left with a sampler object
-    // iSampleRate: no source plays sound yet.
-    float sampleRate = 44100.0f;
+    // iSampleRate: every sound is resampled to one rate.
+    float sampleRate = static_cast<float>(kSampleRate);
     // Files, relative to the shader directory, whose saving changes what binds.
     std::vector<std::string> watched;
     std::set<std::string> said; // the lines making it printed
@@ -53,7 +54,8 @@ struct Inputs {
     // The context's limits, asked at the first need and kept: they never change.
     GLint maxSide = 0;
     GLint maxUnits = 0;
-    MediaClock media; // kept at the latest frame's, for sources made by a reload
+    MediaClock media;       // kept at the latest frame's, for sources made by a reload
+    Sound *sound = nullptr; // for sound sources; set before the first plan
 };
 
 // Replaces the plan by one for the programs as they are now built, the

@@ -27,6 +27,8 @@ inline bool operator!=(const SamplerSettings &a, const SamplerSettings &b) {
 constexpr SamplerSettings kTargetSampling{SamplerFilter::kLinear, SamplerWrap::kRepeat, true};
 // A video's own sampling: linear, clamp, no mipmaps.
 constexpr SamplerSettings kVideoSampling{SamplerFilter::kLinear, SamplerWrap::kClamp, true, true};
+// A sound texture's own: texels blend along the row, and never across the rows' edges.
+constexpr SamplerSettings kSoundSampling{SamplerFilter::kLinear, SamplerWrap::kClamp, true, true};
 
 // The settings as parameters of the texture bound to target on the active
 // unit, or of a sampler object.

@@ -19,7 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char *const kPassNames = "(BufferA to BufferD, an image or video file, or camera)";
+const char *const kPassNames =
+    "(BufferA to BufferD, an image or video file, camera, microphone or loopback)";
+const char *const kMicrophone = "microphone";
+const char *const kLoopback = "loopback";
 
 struct Problem {
     toml::source_position at;
@@ -116,24 +119,37 @@ std::string streamPath(const std::string &dir, const std::string &name) {
     return local ? dir + "/" + name : name;
 }
 
+Wire soundWire(SoundInput input, const std::string &path) {
+    Wire wire;
+    wire.source.kind = SourceKind::kSound;
+    wire.source.sound = input;
+    wire.source.path = path;
+    wire.sampling = kSoundSampling;
+    return wire;
+}
+
 Wire stringWire(const std::string &dir, const toml::node &node) {
     const std::string &text = node.as_string()->get();
     if (bufferNamed(text) >= 0)
         return bufferWire(node);
     if (text == kCamera)
         return videoWire(kCamera, true);
+    if (text == kMicrophone || text == kLoopback)
+        return soundWire(text == kMicrophone ? SoundInput::kMicrophone : SoundInput::kLoopback, "");
     if (!hasImageExtension(text) && !isVideoFile(text))
         fail(node.source(), "unknown pass " + inQuotes(text) + " " + kPassNames);
     return fileWire(dir, text);
 }
 
 // loop, format and size: only where they mean something, of the type they want.
-void readVideoKeys(const toml::table &table, Wire &wire) {
-    const bool video = wire.source.kind == SourceKind::kVideo && !wire.source.stream;
+void readMediaKeys(const toml::table &table, Wire &wire) {
     const bool stream = wire.source.kind == SourceKind::kVideo && wire.source.stream;
+    const bool played =
+        (wire.source.kind == SourceKind::kVideo && !stream) ||
+        (wire.source.kind == SourceKind::kSound && wire.source.sound == SoundInput::kFile);
     if (const toml::node *loop = table.get("loop")) {
-        if (!video)
-            fail(loop->source(), "loop applies to a video only");
+        if (!played)
+            fail(loop->source(), "loop applies to a video or audio file only");
         if (!loop->is_boolean())
             fail(loop->source(), "loop wants true or false");
         wire.source.loop = loop->as_boolean()->get();
@@ -151,23 +167,27 @@ void readVideoKeys(const toml::table &table, Wire &wire) {
 }
 
 Wire tableWire(const std::string &dir, const toml::table &table, const std::string &channel) {
-    static const char *const kKeys[] = {"buffer", "file", "video", "stream", "filter", "wrap",
-                                        "vflip",  "type", "loop",  "format", "size"};
+    static const char *const kKeys[] = {"buffer", "file",  "video", "stream", "audio",  "filter",
+                                        "wrap",   "vflip", "type",  "loop",   "format", "size"};
     for (auto &&[key, value] : table)
         if (std::find(std::begin(kKeys), std::end(kKeys), key.str()) == std::end(kKeys))
             fail(key.source(), "unknown key " + inQuotes(key.str()) + " in " + channel +
-                                   ": buffer, file, video, stream, filter, wrap, vflip, type, "
-                                   "loop, format, size");
+                                   ": buffer, file, video, stream, audio, filter, wrap, vflip, "
+                                   "type, loop, format, size");
     const toml::node *buffer = table.get("buffer"), *file = table.get("file");
     const toml::node *video = table.get("video"), *stream = table.get("stream");
+    const toml::node *audio = table.get("audio");
     const toml::node *filter = table.get("filter"), *wrap = table.get("wrap");
     const toml::node *vflip = table.get("vflip"), *type = table.get("type");
     const GLenum target = type ? static_cast<GLenum>(wordOf(*type, "type", kTypes)) : GL_TEXTURE_2D;
     Wire wire;
-    if ((buffer != nullptr) + (file != nullptr) + (video != nullptr) + (stream != nullptr) > 1)
-        fail(table.source(), channel + " takes one of buffer, file, video, stream");
-    if (target == GL_TEXTURE_CUBE_MAP && (buffer || file || video || stream))
-        fail(table.source(), "a cube channel reads nothing yet: give it no buffer or file");
+    if ((buffer != nullptr) + (file != nullptr) + (video != nullptr) + (stream != nullptr) +
+            (audio != nullptr) >
+        1)
+        fail(table.source(), channel + " takes one of buffer, file, video, stream, audio");
+    if (target == GL_TEXTURE_CUBE_MAP && (buffer || file || video || stream || audio))
+        fail(table.source(), "a cube channel reads nothing yet: give it no buffer, file, video, "
+                             "stream or audio");
     if (target == GL_TEXTURE_CUBE_MAP)
         wire.source.target = GL_TEXTURE_CUBE_MAP;
     else if (buffer)
@@ -178,13 +198,17 @@ Wire tableWire(const std::string &dir, const toml::table &table, const std::stri
         wire = videoWire(dir + "/" + stringOf(*video, "video"), false);
     else if (stream)
         wire = videoWire(streamPath(dir, stringOf(*stream, "stream")), true);
+    else if (audio)
+        wire = soundWire(SoundInput::kFile, dir + "/" + stringOf(*audio, "audio"));
     else
-        fail(table.source(), channel + " wants a buffer, file, video or stream");
-    readVideoKeys(table, wire);
+        fail(table.source(), channel + " wants a buffer, file, video, stream or audio");
+    readMediaKeys(table, wire);
     if (filter) {
         wire.sampling.filter = static_cast<SamplerFilter>(wordOf(*filter, "filter", kFilters));
         if (buffer && wire.sampling.filter == SamplerFilter::kMipmap)
             fail(filter->source(), "a render target has no mipmaps: choose nearest or linear");
+        if (audio && wire.sampling.filter == SamplerFilter::kMipmap)
+            fail(filter->source(), "a sound texture has no mipmaps: choose nearest or linear");
     }
     if (wrap)
         wire.sampling.wrap = static_cast<SamplerWrap>(wordOf(*wrap, "wrap", kWraps));

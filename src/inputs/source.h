@@ -20,6 +20,7 @@
 #pragma once
 
 #include "inputs/samplers.h"
+#include "inputs/sound/sound_channel.h"
 #include "render/render_targets.h"
 
 #include <glad/gl.h>
@@ -29,26 +30,28 @@
 #include <string>
 
 struct FrameUniforms;
+struct Sound;
 
-enum class SourceKind { kBlack, kImage, kTarget, kVideo, kKinds };
+enum class SourceKind { kBlack, kImage, kTarget, kVideo, kSound, kKinds };
 
 // The plan's description of a source: samplers whose sources are described
 // alike read one source, decoded and uploaded once.
 struct SourceSpec {
     SourceKind kind = SourceKind::kBlack;
     GLenum target = GL_TEXTURE_2D; // GL_TEXTURE_2D, or GL_TEXTURE_CUBE_MAP for a samplerCube
-    std::string path;              // kImage, kVideo: the file; a stream's URL or device
+    std::string path;              // kImage, kVideo, kSound: the file; a stream's URL or device
     bool vflip = true;             // kImage, kVideo: (0, 0) is the bottom-left pixel
     int buffer = -1;               // kTarget: the buffer pass whose target it reads
     bool stream = false;           // kVideo: live, read at its newest frame
-    bool loop = true;              // kVideo: a file starts again at its end
+    bool loop = true;              // kVideo, kSound: a file starts again at its end
     std::string format;            // kVideo: a stream's input format ("v4l2")
     std::string size;              // kVideo: a stream's requested size, WxH
+    SoundInput sound = SoundInput::kFile; // kSound: a file, the microphone or loopback
 };
 inline bool operator==(const SourceSpec &a, const SourceSpec &b) {
     return a.kind == b.kind && a.target == b.target && a.path == b.path && a.vflip == b.vflip &&
            a.buffer == b.buffer && a.stream == b.stream && a.loop == b.loop &&
-           a.format == b.format && a.size == b.size;
+           a.format == b.format && a.size == b.size && a.sound == b.sound;
 }
 
 class Source;
@@ -73,6 +76,7 @@ struct SourceContext {
     glm::vec2 renderSize;
     GLint *maxSide; // GL_MAX_TEXTURE_SIZE, asked at the first need (0 until then)
     MediaClock media;
+    Sound *sound; // what plays and captures sound
 };
 
 class Source {
@@ -104,6 +108,10 @@ std::unique_ptr<Source> createBlackSource(const SourceSpec &spec, const SourceCo
                                           std::unique_ptr<Source> previous);
 // A picture file, decoded apart and uploaded.
 std::unique_ptr<Source> createImageSource(const SourceSpec &spec, const SourceContext &context,
+                                          std::unique_ptr<Source> previous);
+// Sound: the spectrum and waveform of a file, the microphone or what the
+// machine plays (sound/sound_channel.h).
+std::unique_ptr<Source> createSoundSource(const SourceSpec &spec, const SourceContext &context,
                                           std::unique_ptr<Source> previous);
 // A buffer pass's render target: this frame's picture for a pass that runs
 // after it, the previous frame's for itself and the passes before it.

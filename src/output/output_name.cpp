@@ -13,6 +13,7 @@ namespace {
 
 constexpr const char *kVideoSuffixes[] = {".mp4", ".mkv", ".mov", ".webm", ".gif"};
 constexpr const char *kPictureSuffix = ".png";
+constexpr const char *kSoundSuffix = ".wav";
 // Players slow a GIF down past this: its delays are hundredths of a second.
 constexpr double kGifMaxRate = 50.0;
 constexpr double kGifRate = 25.0;
@@ -68,6 +69,8 @@ OutputName parseOutputName(const std::string &path) {
         for (const char *suffix : kVideoSuffixes)
             if (endsWith(path, suffix))
                 name.kind = OutputKind::kVideo;
+        if (endsWith(path, kSoundSuffix))
+            name.kind = OutputKind::kSound;
     }
     return name;
 }
@@ -99,6 +102,9 @@ std::string applyRecordingRules(Options &options, bool rateGiven) {
             return message.str();
         }
     }
+    if (name.kind == OutputKind::kSound && !options.expect.empty())
+        return "--expect compares a picture, and --output '" + options.output +
+               "' makes none, only sound";
     if (!options.expect.empty()) {
         Reference reference;
         const std::string error = loadReference(options.expect, reference);
@@ -119,6 +125,9 @@ std::string applyRecordingRules(Options &options, bool rateGiven) {
                          name.kind == OutputKind::kStream;
     if (records)
         options.record.swap(options.output);
-    options.fixedClock = options.fixedClock || records || !options.expect.empty();
+    if (name.kind == OutputKind::kSound)
+        options.sound.swap(options.output);
+    options.fixedClock =
+        options.fixedClock || records || !options.sound.empty() || !options.expect.empty();
     return "";
 }

@@ -1,5 +1,6 @@
 // What --output names: one picture, a video that ffmpeg encodes, a PNG
-// sequence numbered by frame, or a stream of frames on standard output; and
+// sequence numbered by frame, a WAV file of the sound pass, or a stream of
+// frames on standard output; and
 // the command-line rules that go with them.
 #pragma once
 
@@ -7,7 +8,7 @@
 
 #include <string>
 
-enum class OutputKind { kNone, kPicture, kVideo, kSequence, kStream };
+enum class OutputKind { kNone, kPicture, kVideo, kSequence, kSound, kStream };
 
 // The --output name of the stream.
 constexpr const char *kStreamName = "-";
@@ -25,7 +26,8 @@ struct OutputName {
 // sequence; any other '%' is part of the name.
 OutputName parseOutputName(const std::string &path);
 
-// Moves a video, sequence or stream from options.output to options.record and applies
-// the clock and frame rules of recordings and --expect. rateGiven: --rate was
-// on the command line. Returns why the command is unusable, or "".
+// Moves a video, sequence or stream from options.output to options.record, a
+// WAV file to options.sound, and applies the clock and frame rules of
+// recordings and --expect. rateGiven: --rate was on the command line. Returns
+// why the command is unusable, or "".
 std::string applyRecordingRules(Options &options, bool rateGiven);

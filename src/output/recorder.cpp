@@ -1,6 +1,7 @@
 // The writer threads and the ffmpeg child process.
 #include "output/recorder.h"
 
+#include "inputs/sound/sound_format.h"
 #include "output/picture.h"
 #include "util/text.h"
 
@@ -32,6 +33,8 @@ constexpr int kSpareBuffers = 2;
 constexpr int kPipeBytes = 1 << 20;
 constexpr int kEncoderLines = 5;
 constexpr const char *kEncoder = "ffmpeg";
+constexpr int kAudioInput = 3;                   // the audio track's file descriptor in ffmpeg
+constexpr const char *kOpusLookAhead = "0.0065"; // libopus's 312 samples at 48 kHz
 constexpr const char *kReaderClosed = "the reader closed the stream";
 constexpr const char kFrameMarker[] = "FRAME\n";
 // The stream's rate as a fraction with a numerator that fits 31 bits.
@@ -93,6 +96,19 @@ std::vector<std::string> encoderArguments(const RecordingTarget &target, glm::iv
                                           rateText(target.rate),
                                           "-i",
                                           "pipe:0"};
+    // The audio track: raw floats through a second pipe, AAC or Opus.
+    if (target.audio) {
+        const bool webm = endsWith(target.path, ".webm");
+        // ffmpeg's WebM muxer moves the pictures later by Opus's look-ahead;
+        // the sound is moved by as much, so the two stay in step.
+        if (webm)
+            arguments.insert(arguments.end(), {"-itsoffset", kOpusLookAhead});
+        // Raw samples need no probing, which would wait for seconds of them.
+        arguments.insert(arguments.end(),
+                         {"-probesize", "32", "-analyzeduration", "0", "-f", "f32le", "-ar",
+                          std::to_string(kSampleRate), "-ac", std::to_string(kSoundChannels), "-i",
+                          "pipe:" + std::to_string(kAudioInput), "-c:a", webm ? "libopus" : "aac"});
+    }
     std::vector<std::string> codec;
     if (endsWith(target.path, ".gif"))
         codec = {"-vf", "split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1"};
@@ -180,12 +196,16 @@ Recorder::~Recorder() {
 
 void Recorder::startEncoder() {
     int ends[2];
+    int audio[2] = {-1, -1};
     errors_ = memfd_create("ffmpeg-errors", MFD_CLOEXEC);
-    if (errors_ < 0 || pipe2(ends, O_CLOEXEC) != 0) {
+    if (errors_ < 0 || pipe2(ends, O_CLOEXEC) != 0 ||
+        (target_.audio && pipe2(audio, O_CLOEXEC) != 0)) {
         failure_ = std::string("cannot start ffmpeg: ") + std::strerror(errno);
         return;
     }
     fcntl(ends[1], F_SETPIPE_SZ, kPipeBytes);
+    if (target_.audio)
+        fcntl(audio[1], F_SETPIPE_SZ, kPipeBytes);
     const std::vector<std::string> arguments = encoderArguments(target_, fileSize_);
     std::vector<char *> argv;
     for (const std::string &argument : arguments)
@@ -196,6 +216,8 @@ void Recorder::startEncoder() {
     posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, errors_, STDERR_FILENO);
+    if (target_.audio)
+        posix_spawn_file_actions_adddup2(&actions, audio[0], kAudioInput);
     // A group of its own, so that a Ctrl-C at the terminal reaches only the
     // program, which then ends the file; and none of the program's blocked signals.
     posix_spawnattr_t attributes;
@@ -212,6 +234,10 @@ void Recorder::startEncoder() {
     posix_spawn_file_actions_destroy(&actions);
     close(ends[0]);
     pipe_ = ends[1];
+    if (target_.audio) {
+        close(audio[0]);
+        audio_ = audio[1];
+    }
     if (error != 0)
         failure_ = std::string("cannot start ffmpeg: ") + std::strerror(error);
     else
@@ -333,6 +359,8 @@ std::string Recorder::finish() {
         return failure_;
     if (pipe_ >= 0)
         close(pipe_);
+    if (audio_ >= 0)
+        close(audio_);
     if (target_.stream >= 0)
         return failure_;
     int status = 0;

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // How frames arrive: BGRA at the render size, bottom row first, or pictures
@@ -27,6 +28,7 @@ struct RecordingTarget {
     glm::ivec2 size;     // the render size
     double rate;         // frames per second
     std::string encoder; // ffmpeg's path, for a video
+    bool audio;          // a video with an audio track, written to audioInput()
     FrameFormat format;
     int stream; // where a YUV4MPEG2 stream goes, 4:4:4 frames; -1: none
 };
@@ -58,6 +60,11 @@ class Recorder {
     // The size of the recorded pictures: a video's sides are made even.
     glm::ivec2 fileSize() const { return fileSize_; }
 
+    // Where the audio track goes: interleaved stereo 32-bit floats at the
+    // sound's sample rate, in step with the frames. The caller owns it from
+    // then on, and closes it once the track is written, so that ffmpeg ends.
+    int takeAudioInput() { return std::exchange(audio_, -1); }
+
   private:
     struct Frame {
         int buffer;
@@ -84,6 +91,7 @@ class Recorder {
     std::condition_variable filled_;
     std::vector<std::thread> writers_;
     int pipe_ = -1;    // ffmpeg's standard input
+    int audio_ = -1;   // ffmpeg's second input, until taken
     int errors_ = -1;  // ffmpeg's standard error, kept in memory
     int encoder_ = -1; // ffmpeg's process id
     bool finished_ = false;

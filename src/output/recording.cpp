@@ -2,6 +2,7 @@
 #include "output/recording.h"
 
 #include "app/progress.h"
+#include "inputs/sound/sound_format.h"
 #include "output/output_name.h"
 #include "util/text.h"
 
@@ -29,7 +30,7 @@ Chroma chromaOf(FrameFormat format) {
     return format == FrameFormat::kYuv444 ? Chroma::kFull : Chroma::kHalf;
 }
 
-RecordingTarget targetOf(const Options &options, glm::ivec2 size, FrameFormat format) {
+RecordingTarget targetOf(const Options &options, glm::ivec2 size, FrameFormat format, bool audio) {
     const OutputName name = parseOutputName(options.record);
     return {options.record,
             name.kind == OutputKind::kSequence,
@@ -40,11 +41,27 @@ RecordingTarget targetOf(const Options &options, glm::ivec2 size, FrameFormat fo
             size,
             options.rate,
             options.encoder,
+            audio,
             format,
             options.streamFd};
 }
 
+// GIFs, pictures and streams stay silent.
+bool carriesSound(const Options &options) {
+    return parseOutputName(options.record).kind == OutputKind::kVideo &&
+           !endsWith(options.record, ".gif");
+}
+
 } // namespace
+
+SoundSettings soundSettings(const Options &options) {
+    double span = kSoundPassSeconds;
+    if (!options.record.empty() && options.frames > 0)
+        span = std::min(span, options.startTime +
+                                  (static_cast<double>(options.startFrame) + options.frames) /
+                                      options.rate);
+    return {!options.fixedClock, span, options.startTime, options.rate};
+}
 
 int takeStandardOutput() {
     const int frames = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
@@ -52,7 +69,8 @@ int takeStandardOutput() {
     return frames;
 }
 
-Recording::Recording(const Options &options, glm::vec2 resolution, const WindowFramebuffer &window)
+Recording::Recording(const Options &options, glm::vec2 resolution, const WindowFramebuffer &window,
+                     Sound *sound)
     : options_(options), captures_(!options.record.empty() || !options.expect.empty()),
       format_(formatOf(options.record)), converts_(format_ != FrameFormat::kBgra) {
     const glm::ivec2 size(resolution);
@@ -69,14 +87,24 @@ Recording::Recording(const Options &options, glm::vec2 resolution, const WindowF
                       : GLsizeiptr{kChannels} * size.x * size.y);
     if (converts_)
         converter_ = createFrameConverter(size, chromaOf(format_), window.topDown);
+    const bool audio = sound != nullptr && carriesSound(options);
     if (!options.record.empty())
-        recorder_ = std::make_unique<Recorder>(targetOf(options, size, format_));
+        recorder_ = std::make_unique<Recorder>(targetOf(options, size, format_, audio));
+    if (audio)
+        track_ =
+            std::make_unique<SoundTrack>(*sound, recorder_->takeAudioInput(), frameSample(0),
+                                         options.frames > 0 ? frameSample(options.frames) : -1);
     if (options.frames > 0 || records())
         startProgress(options.frames);
 }
 
 Recording::~Recording() {
+    // ffmpeg ends once both its inputs have: the track is closed while the
+    // recorder waits for it.
+    if (track_)
+        track_->finish();
     recorder_.reset();
+    track_.reset();
     if (captures_)
         deleteFrameCapture(capture_);
     if (converts_)
@@ -99,6 +127,8 @@ void Recording::drawFrame(Scene &scene, const FrameUniforms &uniforms, int view,
         bindCapture(capture_);
         drawImage(scene, uniforms, view);
     }
+    if (track_)
+        track_->writeThrough(frameSample(rendered + 1));
     if (converts_) {
         if (direct && scene.window.texture == 0)
             copyIntoCapture(capture_, source);
@@ -120,6 +150,11 @@ void Recording::drawFrame(Scene &scene, const FrameUniforms &uniforms, int view,
     }
 }
 
+long long Recording::frameSample(int rendered) const {
+    return sampleAt(options_.startTime +
+                    (static_cast<double>(options_.startFrame) + rendered) / options_.rate);
+}
+
 void Recording::handOnOldest() {
     recorder_->submit(mapOldestFrame(capture_));
     releaseOldestFrame(capture_);
@@ -135,7 +170,10 @@ int Recording::finish(int rendered, int status, bool interrupted) {
     if (recorder_) {
         while (framesInFlight(capture_) > 0 && !recorder_->failed())
             handOnOldest();
+        if (track_)
+            track_->finish();
         const std::string failure = recorder_->finish();
+        track_.reset();
         // A reader that has what it wants ends a stream, as closing the window ends a run.
         if (recorder_->readerClosed())
             return status;

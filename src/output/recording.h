@@ -8,10 +8,15 @@
 #include "output/frame_capture.h"
 #include "output/frame_convert.h"
 #include "output/recorder.h"
+#include "output/sound_track.h"
 #include "render/passes.h"
 
 #include <memory>
 #include <vector>
+
+// How the set's sound keeps time with the run, and how far its sound pass
+// renders: 180 s from time 0, or to the end of a shorter recording.
+SoundSettings soundSettings(const Options &options);
 
 // For --output -: sets standard output aside for the frames and points
 // descriptor 1 at standard error, so the banner and messages go there.
@@ -23,16 +28,19 @@ class Recording {
     // Makes the capture's GL objects and starts the writer when the options
     // ask for a recording or a verdict, and the progress line for a run with
     // an end. Reads the reference picture again. Frames are shown in window.
-    Recording(const Options &options, glm::vec2 resolution, const WindowFramebuffer &window);
+    // A video records sound's mix as its audio track when sound is given.
+    Recording(const Options &options, glm::vec2 resolution, const WindowFramebuffer &window,
+              Sound *sound);
     ~Recording();
     Recording(const Recording &) = delete;
     Recording &operator=(const Recording &) = delete;
 
     bool records() const { return recorder_ != nullptr; }
+    bool recordsSound() const { return track_ != nullptr; }
 
     // Draws the frame as renderToWindow does (passesRan as restoreViewport);
     // when it captures, at the render size whatever the window's, handing its
-    // pixels on.
+    // pixels on, after the audio track up to the frame's end.
     // rendered counts the frames before this one.
     void drawFrame(Scene &scene, const FrameUniforms &uniforms, int view, bool passesRan,
                    glm::ivec2 windowSize, int rendered);
@@ -49,6 +57,8 @@ class Recording {
 
   private:
     void handOnOldest();
+    // The sample at the start of frame number rendered of this run.
+    long long frameSample(int rendered) const;
 
     const Options &options_;
     bool captures_;
@@ -57,6 +67,7 @@ class Recording {
     FrameConverter converter_{};
     FrameCapture capture_{};
     std::unique_ptr<Recorder> recorder_;
+    std::unique_ptr<SoundTrack> track_;
     Reference reference_;
     std::string referenceError_;
     std::vector<unsigned char> lastFrame_; // for the verdict

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "inputs/plan.h"
+#include "inputs/sound/sound.h"
 #include "params/parameters.h"
 #include "render/frame_date.h"
 #include "render/pass_timing.h"
@@ -40,6 +41,7 @@ struct Scene {
     RenderTargets targets;
     glm::vec2 resolution; // the render size, also the targets' size
     Inputs inputs;
+    Sound sound;
     Parameters parameters;
     PassTiming *timing = nullptr; // set while each pass's GPU time is wanted
     WindowFramebuffer window;

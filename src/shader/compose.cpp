@@ -3,6 +3,8 @@
 // or a global declaration from the rest without a GLSL parser.
 #include "shader/compose.h"
 
+#include "shader/sound_main.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
@@ -103,11 +105,14 @@ std::string colourOutput(const std::string &text) {
 std::string composeFragment(const std::string &header, const std::string &common,
                             const std::string &file) {
     std::string source = header + common + file;
-    // Most files never name it: spare them the scan.
-    if (file.find("mainImage") == std::string::npos)
+    // Most files name neither: spare them the scan.
+    const bool image = file.find("mainImage") != std::string::npos;
+    if (!image && file.find("mainSound") == std::string::npos)
         return source;
     const std::string code = withoutComments(source);
-    if (!namesFunction(withoutComments(file), "mainImage") || namesFunction(code, "main"))
+    const std::string own = withoutComments(file);
+    const bool sound = !(image && namesFunction(own, "mainImage"));
+    if (!namesFunction(own, sound ? "mainSound" : "mainImage") || namesFunction(code, "main"))
         return source;
     std::string output = colourOutput(code);
     // A line of its own, even after a file that ends without a line end.
@@ -116,7 +121,13 @@ std::string composeFragment(const std::string &header, const std::string &common
         output = kOwnOutput;
         source += "out vec4 " + output + ";\n";
     }
-    return source + "void main() { mainImage(" + output + ", gl_FragCoord.xy); }\n";
+    if (!sound)
+        return source + "void main() { mainImage(" + output + ", gl_FragCoord.xy); }\n";
+    // One fragment a sample, row after row of a block.
+    return source + "uniform ivec2 " + kSoundBlock + ";\nuniform float " + kSoundRate +
+           ";\nvoid main() { int s = " + kSoundBlock + ".x + int(gl_FragCoord.y) * " + kSoundBlock +
+           ".y + int(gl_FragCoord.x); " + output + " = vec4(mainSound(s, float(s) / " + kSoundRate +
+           "), 0.0, 1.0); }\n";
 }
 
 bool declaresVersion(const std::string &text) {

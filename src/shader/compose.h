@@ -1,5 +1,6 @@
 // How a fragment stage's source is put together from the common include and
-// a fragment file, including files written around a mainImage function.
+// a fragment file, including files written around a mainImage or mainSound
+// function.
 #pragma once
 
 #include <glad/gl.h>
@@ -12,7 +13,9 @@
 // stage's colour output and gl_FragCoord.xy follows, after everything the
 // author wrote, so the driver numbers the author's lines as it would without
 // it. The output is the first out vec4 declared at global scope, or one the
-// appended code declares when there is none.
+// appended code declares when there is none. A file that defines mainSound
+// instead gets a main that writes mainSound's two samples for the fragment's
+// sample number (see sound_main.h) to that output's red and green.
 std::string composeFragment(const std::string &header, const std::string &common,
                             const std::string &file);
 

@@ -17,7 +17,7 @@ const char *const kNames[] = {
     "Image.frag",      "BufferA.fs",
     "BufferB.fs",      "BufferC.fs",
     "BufferD.fs",      "TextureViewer.fs.frag",
-    "common.incl",
+    "common.incl",     "Sound.fs",
 };
 constexpr int kFirstBufferName = 3;
 const char *const kProgramNames[kSamplingPrograms] = {"BufferA", "BufferB", "BufferC", "BufferD",
@@ -50,6 +50,7 @@ ShaderFiles shaderFilesIn(const std::string &dir) {
          d + bufferFileName(3)},
         d + kNames[7],
         d + kNames[8],
+        d + kNames[9],
     };
 }
 

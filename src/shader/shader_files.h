@@ -31,6 +31,7 @@ struct ShaderFiles {
     std::array<std::string, kBufferPasses> buffers; // BufferA.fs to BufferD.fs
     std::string viewerFragment;
     std::string common;
+    std::string sound; // Sound.fs: the sound pass
 };
 
 // The parent of the working directory, as text. The root's parent is the root.
@@ -47,5 +48,5 @@ ShaderFiles shaderFilesIn(const std::string &dir);
 // ("No such file or directory").
 std::string unreadableReason(const std::string &path);
 
-// Whether a bare file name is one of the set's nine.
+// Whether a bare file name is one of the set's ten.
 bool isShaderFileName(const std::string &name);

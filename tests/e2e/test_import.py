@@ -8,6 +8,7 @@ from test_everyday import small_files_only
 IMAGE = "void mainImage(out vec4 c, in vec2 p) { c = texture(iChannel2, p / iResolution.xy); }"
 BUFFER = "void mainImage(out vec4 c, in vec2 p) { c = vec4(%s); }"
 CUBE = "void mainCubemap(out vec4 c, in vec2 p, in vec3 o, in vec3 d) { c = vec4(d, 1); }"
+SOUND = "vec2 mainSound(int s, float t) { return vec2(0); }"
 LOOSE = {"ver": "0.1", "published": 3, "srgb": "false", "internal": "byte"}  # keys that mean nothing here
 SAMPLED = {"filter": "nearest", "wrap": "clamp", "vflip": "true", **LOOSE}
 
@@ -41,22 +42,29 @@ EXPORT = {"Shader": {**LOOSE, "info": {"name": "Wired", "username": "me", "descr
                 {"id": 9, "channel": 2, "ctype": "video", "src": "/media/a/clip.webm",
                  "sampler": {"filter": "mipmap", "wrap": "repeat"}},
                 {"id": 10, "channel": 3, "ctype": "webcam", "src": "/presets/webcam.png"}]},
+    {"name": "Buf D", "type": "buffer", "code": BUFFER % "0.75", "outputs": [{"id": 300, "channel": 0}], "inputs": [
+                # Sound samples linear and clamped unless told, and has no vflip and no mipmaps.
+                {"id": 11, "channel": 1, "ctype": "music", "src": "/media/a/beat.ogg",
+                 "sampler": {"filter": "mipmap", "wrap": "repeat", "vflip": "false"}},
+                {"id": 12, "channel": 2, "ctype": "music", "src": "/media/a/beat.ogg",
+                 "sampler": {"filter": "nearest", "wrap": "clamp", "vflip": "true"}},
+                {"id": 13, "channel": 3, "ctype": "mic", "sampler": {"filter": "linear"}}]},
     {"name": "Buffer E", "type": "buffer", "code": BUFFER % "1"},
     {"name": "Buffer C", "type": "buffer", "code": ""},
     {"name": "Cube A", "type": "cubemap", "code": CUBE, "inputs": [buffer_input(257, 0, 0)]},
-    {"name": "Sound", "type": "sound", "code": "vec2 mainSound(int s, float t) { return vec2(0); }"}]}}
+    {"name": "Sound", "type": "sound", "code": SOUND}]}}
 
 PRINTED = """shader.json holds 2 shaders; imported the first, "Wired"
 Pass "Buffer E" is none of Image, Buffer A to D, Common, Cube A, Sound: not imported
 Pass "Buffer C" has no code: not imported
 Pass "Cube A": Quorlin cannot run cube map passes yet; its code is in CubeA.fs
-Pass "Sound": Quorlin cannot run sound passes yet; not imported
 Image iChannel1: wrap "spiral" is none of clamp, repeat, mirror; left at the default
 Missing media lost.png for Image iChannel3: put it beside shader.json
 BufferB iChannel0 reads BufferB with mipmaps, which render targets lack: written as linear
 BufferB iChannel2 reads the keyboard, which Quorlin cannot provide yet; it reads nothing
 BufferB iChannel3 reads a cube map, which Quorlin cannot provide yet; it reads nothing
 BufferA: an input on channel "4" is not imported: channels are 0 to 3
+BufferD iChannel1 reads music with mipmaps, which a sound texture lacks: written as linear
 Created 'new set' from shader.json; run: %s --watch 'new set'
 """ % QUORLIN  # no quorlin on the test's PATH: the line names this one
 WIRING = {"mouse": "click",
@@ -66,7 +74,9 @@ WIRING = {"mouse": "click",
           "BufferB": {"iChannel0": "BufferB", "iChannel1": {"buffer": "BufferA", "wrap": "clamp"},
                       "iChannel3": {"type": "cube"}},
           "BufferA": {"iChannel0": "BufferD", "iChannel1": {"video": "clip.webm"},
-                      "iChannel2": {"video": "clip.webm", "filter": "mipmap", "wrap": "repeat"}, "iChannel3": "camera"}}
+                      "iChannel2": {"video": "clip.webm", "filter": "mipmap", "wrap": "repeat"}, "iChannel3": "camera"},
+          "BufferD": {"iChannel1": {"audio": "beat.ogg", "wrap": "repeat"},
+                      "iChannel2": {"audio": "beat.ogg", "filter": "nearest"}, "iChannel3": "microphone"}}
 
 
 class Import(Case):
@@ -81,15 +91,18 @@ class Import(Case):
         return root
 
     def test_an_export_becomes_a_set_with_a_line_for_what_is_left_out(self):
-        media = {"wood.png": b"\x89PNG wood", "clip.webm": b"\x1aE\xdf\xa3 clip", "sub/stone.jpg": b"\xff\xd8 stone", "b.glsl": BUFFER % "0.25"}
+        media = {"wood.png": b"\x89PNG wood", "clip.webm": b"\x1aE\xdf\xa3 clip", "sub/stone.jpg": b"\xff\xd8 stone",
+                 "b.glsl": BUFFER % "0.25", "beat.ogg": b"OggS beat"}
         root = self.folder({**media, "shader.json": json.dumps([EXPORT, EXPORT])})
         result = self.run_quorlin("--import", "shader.json", "new set", "--media", "sub", cwd=root)
         self.assertEqual((result.returncode, result.stdout, result.stderr), (0, PRINTED, ""))
         made = pathlib.Path(root, "new set")
-        self.assertEqual(sorted(path.name for path in made.iterdir()), ["BufferA.fs", "BufferB.fs", "CubeA.fs",
-                         "Image.frag", "clip.webm", "common.incl", "quorlin.toml", "stone.jpg", "wood.png"])
+        self.assertEqual(sorted(path.name for path in made.iterdir()), ["BufferA.fs", "BufferB.fs", "BufferD.fs",
+                         "CubeA.fs", "Image.frag", "Sound.fs", "beat.ogg", "clip.webm", "common.incl", "quorlin.toml",
+                         "stone.jpg", "wood.png"])
         for name, content in [("Image.frag", IMAGE), ("BufferA.fs", BUFFER % "0.5"), ("BufferB.fs", media["b.glsl"]),
-                              ("common.incl", "float shared;"), ("CubeA.fs", CUBE)]:
+                              ("common.incl", "float shared;"), ("CubeA.fs", CUBE), ("Sound.fs", SOUND),
+                              ("BufferD.fs", BUFFER % "0.75")]:
             self.assertEqual((made / name).read_text(), content, name)
         self.assertEqual(((made / "wood.png").read_bytes(), (made / "stone.jpg").read_bytes()),
                          (media["wood.png"], media["sub/stone.jpg"]))

@@ -82,6 +82,8 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--output a.gif --rate 50.5",
          "--rate: a GIF plays at most 50 frames per second, not 50.5"},
         {"--expect /none.png", "--expect: '/none.png' does not exist"},
+        {"--output a.wav --expect r.png",
+         "--expect compares a picture, and --output 'a.wav' makes none, only sound"},
         {"--expect /dev/null", "--expect: '/dev/null' is not a PNG"},
         {"--headless --watch", "--headless needs --frames, --output or --expect: a run without a "
                                "window must end by itself"},
@@ -186,10 +188,10 @@ TEST(ShaderFilesAndBanner, NamesPathsAndTag) {
     const ShaderFiles f = shaderFilesIn("d");
     std::istringstream paths(f.vertex + ' ' + f.viewerVertex + ' ' + f.image + ' ' + f.buffers[0] +
                              ' ' + f.buffers[1] + ' ' + f.buffers[2] + ' ' + f.buffers[3] + ' ' +
-                             f.viewerFragment + ' ' + f.common);
+                             f.viewerFragment + ' ' + f.common + ' ' + f.sound);
     EXPECT_EQ(paths.str(), "d/VertexShader.vs d/TextureViewer.vs.vert d/Image.frag d/BufferA.fs "
                            "d/BufferB.fs d/BufferC.fs d/BufferD.fs d/TextureViewer.fs.frag "
-                           "d/common.incl");
+                           "d/common.incl d/Sound.fs");
     for (std::string path; paths >> path;)
         EXPECT_TRUE(isShaderFileName(path.substr(2))) << path;
     EXPECT_FALSE(isShaderFileName("Image.fra") || isShaderFileName("BufferE.fs"));
