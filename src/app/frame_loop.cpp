@@ -217,7 +217,8 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                 glfwSwapBuffers(window);
                 shown(pacer);
             }
-            waitWhilePaused(options.watch);
+            if (!pressesPending())
+                waitWhilePaused(options.watch);
         }
     }
     deleteErrorBand(state.band);

@@ -16,12 +16,37 @@ const int kCommandKeyCodes[kCommandKeys] = {
     GLFW_KEY_R, GLFW_KEY_S, GLFW_KEY_0, GLFW_KEY_1, GLFW_KEY_2, GLFW_KEY_3, GLFW_KEY_4,
 };
 
+// The keys whose presses are latched: the command keys, then these two.
+enum { kSpaceLatch = kCommandKeys, kEscapeLatch, kLatchedKeys };
+
 glm::ivec2 lastFramebufferSize{0, 0};
+// Presses seen in key events and not yet acted on; set inside event polling,
+// which hands the callback no state of the loop's.
+int latchedPresses[kLatchedKeys] = {};
+
+int latchOf(int key) {
+    if (key == GLFW_KEY_SPACE)
+        return kSpaceLatch;
+    if (key == GLFW_KEY_ESCAPE)
+        return kEscapeLatch;
+    for (int k = 0; k < kCommandKeys; ++k)
+        if (kCommandKeyCodes[k] == key)
+            return k;
+    return -1;
+}
+
+// One latched press of the key, taken.
+bool takePress(int latch) {
+    if (latchedPresses[latch] == 0)
+        return false;
+    --latchedPresses[latch];
+    return true;
+}
 
 } // namespace
 
 void processInput(GLFWwindow *window, double *mouse, bool *running, bool *spaceHeld) {
-    if (glfwGetKey(window, GLFW_KEY_ESCAPE) == GLFW_PRESS)
+    if (takePress(kEscapeLatch) || glfwGetKey(window, GLFW_KEY_ESCAPE) == GLFW_PRESS)
         glfwSetWindowShouldClose(window, true);
 
     glfwGetCursorPos(window, &mouse[kCursorX], &mouse[kCursorY]);
@@ -38,7 +63,9 @@ void processInput(GLFWwindow *window, double *mouse, bool *running, bool *spaceH
     glfwGetFramebufferSize(window, &width, &height);
     mouse[kCursorY] = height - mouse[kCursorY];
 
-    if (glfwGetKey(window, GLFW_KEY_SPACE) == GLFW_PRESS && !*spaceHeld) {
+    // A press both latched and seen held acts once.
+    const bool latched = takePress(kSpaceLatch);
+    if ((glfwGetKey(window, GLFW_KEY_SPACE) == GLFW_PRESS && !*spaceHeld) || latched) {
         *running = !*running;
         lt = glfwGetTime();
         *spaceHeld = true;
@@ -51,11 +78,25 @@ unsigned pollCommandKeys(GLFWwindow *window, CommandLatches &latches) {
     unsigned pressed = 0;
     for (int k = 0; k < kCommandKeys; ++k) {
         const bool down = glfwGetKey(window, kCommandKeyCodes[k]) == GLFW_PRESS;
-        if (down && !latches.held[k])
+        const bool latched = takePress(k);
+        if ((down && !latches.held[k]) || latched)
             pressed |= 1u << k;
         latches.held[k] = down;
     }
     return pressed;
+}
+
+void key_callback(GLFWwindow *, int key, int, int action, int) {
+    const int latch = latchOf(key);
+    if (action == GLFW_PRESS && latch >= 0)
+        ++latchedPresses[latch];
+}
+
+bool pressesPending() {
+    for (int presses : latchedPresses)
+        if (presses > 0)
+            return true;
+    return false;
 }
 
 void framebuffer_size_callback(GLFWwindow *, int width, int height) {

@@ -8,7 +8,8 @@
 // cursor y measured up from the bottom (flipped with the framebuffer height),
 // and 1.0 or 0.0 for the left and right buttons. A space press toggles
 // *running and restarts the frame-rate window; *spaceHeld latches until a
-// release is seen, so a held key toggles once.
+// release is seen, so a held key toggles once. A press that key_callback
+// latched counts as one too, seen or not.
 void processInput(GLFWwindow *window, double *mouse, bool *running, bool *spaceHeld);
 
 // The keys beyond space and Escape, each acted on once per press.
@@ -28,8 +29,18 @@ struct CommandLatches {
     bool held[kCommandKeys] = {};
 };
 
-// Returns a mask with bit k set for each command key k newly pressed.
+// Returns a mask with bit k set for each command key k newly pressed, or
+// whose press key_callback latched.
 unsigned pollCommandKeys(GLFWwindow *window, CommandLatches &latches);
+
+// Latches each press of Quorlin's own keys (space, Escape, the command keys),
+// so that a tap that starts and ends between two passes still acts, at the
+// next pass. Two presses of one key before a pass act at two passes.
+void key_callback(GLFWwindow *window, int key, int scancode, int action, int mods);
+
+// Whether a latched press is still waiting for a pass: a paused window must
+// not sleep on it.
+bool pressesPending();
 
 // Follows the framebuffer with the viewport and prints "W:H".
 void framebuffer_size_callback(GLFWwindow *window, int width, int height);

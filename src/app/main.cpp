@@ -61,6 +61,7 @@ int main(int argc, char **argv) {
     // Unthrottled unless asked, so the title shows the rate the shader reaches.
     glfwSwapInterval(options.vsync ? 1 : 0);
     glfwSetFramebufferSizeCallback(window, framebuffer_size_callback);
+    glfwSetKeyCallback(window, key_callback);
     if (!gladLoadGL(glfwGetProcAddress)) {
         std::cout << "Failed to initialize GLAD" << std::endl;
         glfwTerminate();
