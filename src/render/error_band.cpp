@@ -2,6 +2,7 @@
 // turned to clip space on the CPU, so the program needs no uniform.
 #include "render/error_band.h"
 
+#include "render/fixed_program.h"
 #include "shader/error_lines.h"
 
 #include <stb_easy_font.h>
@@ -38,27 +39,6 @@ void main()
     colour = mix(vec4(0.1, 0.07, 0.08, 1.0), vec4(1.0, 0.62, 0.55, 1.0), ink);
 }
 )";
-
-GLuint compile(GLenum type, const char *source) {
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    return shader;
-}
-
-// The sources are fixed and known to build, so no log is read.
-GLuint createProgram() {
-    const GLuint vertex = compile(GL_VERTEX_SHADER, kVertexSource);
-    const GLuint fragment = compile(GL_FRAGMENT_SHADER, kFragmentSource);
-    const GLuint program = glCreateProgram();
-    glAttachShader(program, vertex);
-    glAttachShader(program, fragment);
-    glLinkProgram(program);
-    // Still attached, so GL frees the stages together with the program.
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    return program;
-}
 
 // The font has glyphs for printable ASCII only.
 std::string printable(const std::string &line) {
@@ -129,7 +109,7 @@ bool showErrorBand(ErrorBand &band, const std::vector<std::string> &lines) {
     if (lines == band.lines)
         return false;
     if (band.program == 0 && !lines.empty()) {
-        band.program = createProgram();
+        band.program = createFixedProgram(kVertexSource, kFragmentSource);
         glGenVertexArrays(1, &band.vao);
         glGenBuffers(1, &band.vbo);
         glBindVertexArray(band.vao);
