@@ -17,6 +17,14 @@ FOUR_PASSES = {
     "BufferC.fs": SAMPLE.format(1, "0.5 * texture(iChannel1, TexCoord)"),
     "BufferD.fs": "void main() { FragColor = vec4(iMouse.xy / iResolution, 0.5, 1.0); }\n",
 }
+# quorlin.toml wires a chain: each buffer reads its own last frame on channel 0 and the
+# buffer before it on channel 1 (A: D's last frame); the image reads D.
+CHAIN_PASS = ("uniform sampler2D iChannel0;\nuniform sampler2D iChannel1;\nin vec2 TexCoord;\nvoid main() { "
+              "FragColor = 0.5 * texture(iChannel0, TexCoord) + 0.5 * texture(iChannel1, TexCoord).gbra "
+              "+ 0.01 * vec4(TexCoord, 0.5, 1.0); }\n")
+CHAIN = {"quorlin.toml": "".join(f'[Buffer{x}]\niChannel0 = "Buffer{x}"\niChannel1 = "Buffer{"DABC"[i]}"\n'
+                                 for i, x in enumerate("ABCD")) + '[Image]\niChannel0 = "BufferD"\n',
+         **{f"Buffer{x}.fs": CHAIN_PASS for x in "ABCD"}, "Image.frag": SAMPLE.format(0, "texture(iChannel0, TexCoord)")}
 # Each timed run takes about two seconds here.
 TRIVIAL_FRAMES, DEFAULT_FRAMES, PASS_FRAMES, OUTPUT_FRAMES = 2000, 150, 60, 600
 EDITS = 20
@@ -185,6 +193,23 @@ def ms(seconds):
     return f"{seconds * 1e3:.0f} ms" if seconds >= 0.1 else f"{seconds * 1e3:.3g} ms"
 
 
+def table(rows, digits=2):
+    """rows: (label, measured, against), per-frame rows as (wall, CPU)."""
+    lines = ["| Figure | Measured | Against | Ratio |", "|---|---|---|---|"]
+    return lines + [f"| {label} | {' / '.join(ms(x) for x in a)} | {' / '.join(ms(x) for x in b)} | "
+                    f"{' / '.join(f'{x / y:.{digits}f}' for x, y in zip(a, b))} |" for label, a, b in rows]
+
+
+def chain_row(args, tmp, shipped):
+    """Quorlin on the wired chain against the reference making the same draws, binds
+    and by-name uniform look-ups."""
+    chain = shader_set(tmp, "chain", shipped, CHAIN)
+    c, c_runs = time_group({"q": ([args.quorlin, chain], PASS_FRAMES),
+                            "r": ([args.reference, "--chain", chain], PASS_FRAMES)}, args, tmp)
+    return ("Four-buffer chain wired by `quorlin.toml`, each pass reading itself and the previous buffer: "
+            "per frame, Quorlin vs reference doing the same draws and binds", c["q"], c["r"]), c_runs
+
+
 def report(args, tmp):
     q, r, load = args.quorlin, args.reference, [os.getloadavg()[0]]
     # A copy, so that an edit in the working tree during the run changes nothing.
@@ -200,6 +225,7 @@ def report(args, tmp):
                             "r": ([r, shipped], DEFAULT_FRAMES)}, args, tmp)
     p, p_runs = time_group({"q": ([q, passes], PASS_FRAMES),
                             "r": ([r, "--cached", "--passes", passes], PASS_FRAMES)}, args, tmp)
+    chain, c_runs = chain_row(args, tmp, shipped)
     memory = [peak_rss_mib([prog, "--frames", str(DEFAULT_FRAMES), shipped], tmp) for prog in (q, r)]
     latency = edit_latency(q, shipped, tmp)
     # Compiling from the source up, machine code included, is what a start-up
@@ -221,18 +247,17 @@ def report(args, tmp):
              t["r"][1:], t["bare"][1:]),
             ("Four buffer passes: CPU per frame, Quorlin vs reference with cached locations",
              p["q"][1:], p["r"][1:]),
+            chain,
             ("`--watch`, trivial shader: per frame, with vs without", t["watch"], t["q"]),
             (f"`--frames {OUTPUT_FRAMES} --output`, trivial shader: wall per frame, vs the "
              "interactive loop", [png_per_frame], t["q"][:1])]
-    lines = ["| Figure | Measured | Against | Ratio |", "|---|---|---|---|"]
-    lines += [f"| {label} | {' / '.join(ms(x) for x in a)} | {' / '.join(ms(x) for x in b)} | "
-              f"{' / '.join(f'{x / y:.2f}' for x, y in zip(a, b))} |" for label, a, b in rows]
+    lines = table(rows)
     lines += [f"| Peak memory (max RSS), default shader: Quorlin vs reference | {memory[0]:.0f} MiB "
               f"| {memory[1]:.0f} MiB | {memory[0] / memory[1]:.2f} |",
               f"| Save to `Reloaded shaders from` line, default shader, median of {EDITS} edits, "
               f"vs its compile time (reference start-up without and with shader cache) "
               f"| {ms(latency)} | {ms(compile_time)} | |"]
-    spread = [statistics.pstdev(w) / statistics.mean(w) for runs in (t_runs, d_runs, p_runs)
+    spread = [statistics.pstdev(w) / statistics.mean(w) for runs in (t_runs, d_runs, p_runs, c_runs)
               for n, (_, _, w) in runs.items() if not n.endswith("@1")]
     with open("/proc/cpuinfo") as cpuinfo:
         cpu = re.search(r"model name\s*:\s*(.*)", cpuinfo.read())[1]
@@ -255,10 +280,18 @@ def main():
                         help="also write the table between the README's performance markers")
     parser.add_argument("--soak", type=float, nargs="?", const=10.0, metavar="MINUTES",
                         help="only Quorlin's resident memory over a long run")
+    parser.add_argument("--wiring", action="store_true", help="only the wired four-buffer chain")
     args = parser.parse_args()
     with private_display("quorlin-bench-") as (tmp, _):
         if args.soak is not None:
             return soak(args.quorlin, args.shaders, args.soak)
+        if args.wiring:
+            row, runs = chain_row(args, tmp, shader_set(tmp, "shipped", args.shaders, {}))
+            spread = [statistics.pstdev(w) / statistics.mean(w) for n, (_, _, w) in runs.items()]
+            return print("\n".join(table([row], 3) + [
+                f"\nPer frame is wall / CPU; spread (relative standard deviation) worst "
+                f"{100 * max(spread):.1f} %; 1-minute load average {os.getloadavg()[0]:.2f}; "
+                f"LP_NUM_THREADS={os.environ['LP_NUM_THREADS']}."]))
         block = report(args, tmp)
     print(block)
     if args.readme:

@@ -1,9 +1,13 @@
 // The yardstick scripts/bench.sh times Quorlin against: only the work each of
 // Quorlin's frames is required to do, so the ratio is the program's overhead.
-//   quorlin_reference [--frames N] [--cached] [--no-input] [--passes] SHADER_DIR
+//   quorlin_reference [--frames N] [--cached] [--no-input] [--passes | --chain] SHADER_DIR
 // --cached looks uniform locations up once and --no-input drops the input
 // queries: together, the bare loop that prices the required design. --passes
-// first draws buffer passes A to D into render targets 0 to 3.
+// first draws buffer passes A to D into render targets 0 to 3. --chain draws
+// them as a chain instead: each pass reads its own target's previous frame on
+// channel 0 and the previous pass's target on channel 1 (A reads D's previous
+// frame), and the image reads D on channel 0; the binds of a wired set, made
+// with the loop's own hands.
 #include "app/frame_loop.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
@@ -25,10 +29,11 @@ struct Pass {
     Shader shader;
     GLint at[3];
     unsigned channels;
+    const RenderTarget *reads[kBufferPasses]; // --chain: the target channel n reads
 };
 
 Pass makePass(const ShaderFiles &files, const std::string &fragment) {
-    Pass pass{Shader(files.common.c_str(), files.vertex.c_str(), fragment.c_str()), {}, 0};
+    Pass pass{Shader(files.common.c_str(), files.vertex.c_str(), fragment.c_str()), {}, 0, {}};
     pass.shader.use();
     for (int i = 0; i < 3; ++i)
         pass.at[i] = glGetUniformLocation(pass.shader.programId, kUniforms[i].c_str());
@@ -74,7 +79,8 @@ void draw(Pass &pass, bool cached, float time, const double mouse[4], const Rend
     for (int n = 0; n < kBufferPasses; ++n) {
         if (pass.channels & (1u << n)) {
             glActiveTexture(GL_TEXTURE0 + n);
-            glBindTexture(GL_TEXTURE_2D, targets[n].colour);
+            glBindTexture(GL_TEXTURE_2D,
+                          pass.reads[n] ? currentTexture(*pass.reads[n]) : targets[n].colour);
         }
     }
     drawQuad();
@@ -84,7 +90,7 @@ void draw(Pass &pass, bool cached, float time, const double mouse[4], const Rend
 
 int main(int argc, char **argv) {
     int frames = 0; // 0: until closed
-    bool cached = false, input = true, passes = false;
+    bool cached = false, input = true, passes = false, chain = false;
     std::string dir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -94,6 +100,8 @@ int main(int argc, char **argv) {
             cached = true;
         else if (arg == "--passes")
             passes = true;
+        else if (arg == "--chain")
+            passes = chain = true;
         else if (arg == "--no-input")
             input = false;
         else
@@ -121,8 +129,16 @@ int main(int argc, char **argv) {
     const Quad imageQuad = createImageQuad();
     const Quad viewerQuad = createViewerQuad();
     RenderTargets targets = createRenderTargets(kWidth, kHeight);
-    for (std::size_t x = 0; x < buffers.size(); ++x)
+    for (std::size_t x = 0; x < buffers.size(); ++x) {
         clearOnFirstUse(targets[x]);
+        if (!chain)
+            continue;
+        addSpare(targets[x], kWidth, kHeight);
+        buffers[x].reads[0] = &targets[x];
+        buffers[x].reads[1] = &targets[(x + kBufferPasses - 1) % kBufferPasses];
+    }
+    if (chain)
+        image.reads[0] = &targets[kBufferPasses - 1];
 
     double mouse[4] = {};
     for (int rendered = 0; !glfwWindowShouldClose(window);) {
@@ -133,6 +149,7 @@ int main(int argc, char **argv) {
             bindForWriting(targets[x]);
             glViewport(0, 0, kWidth, kHeight);
             draw(buffers[x], cached, time, mouse, targets, imageQuad.vao);
+            finishWrite(targets[x]);
         }
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         if (!buffers.empty())

@@ -9,6 +9,7 @@
 #   scripts/bench.sh --images          image inputs: start-up with a 4096 x 4096 PNG,
 #                                      per frame with four images, memory (bench/images.py)
 #   scripts/bench.sh --recording       recording figures: mp4 and PNG sequence, memory
+#   scripts/bench.sh --wiring          the wired four-buffer chain against the reference
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

@@ -12,7 +12,7 @@ packages=(
     libglfw3-dev python3-glad libglm-dev libstb-dev libgtest-dev
     libgl1-mesa-dri libglx-mesa0 xvfb xauth
     libcli11-dev xdotool python3 python3-xlib python3-pil apitrace hyperfine time
-    valgrind clang libclang-rt-14-dev help2man man-db ffmpeg
+    valgrind clang libclang-rt-14-dev help2man man-db ffmpeg libtomlplusplus-dev
 )
 
 missing=()

@@ -1,6 +1,7 @@
 // The frame loop.
 #include "app/frame_loop.h"
 
+#include "app/click_mouse.h"
 #include "app/input.h"
 #include "app/pacing.h"
 #include "output/picture.h"
@@ -27,6 +28,9 @@ constexpr double kTitleInterval = 0.1;
 // Zero precision: a rate below 1 prints no digits.
 constexpr const char *kTitleFormat = "Quorlin - FPS = %.i ";
 constexpr int kMouseValues = 4;
+enum MouseSlot { kCursorX, kCursorY, kLeftButton };
+// iFrameRate until the title has measured a rate.
+constexpr float kFirstFrameRate = 60.0f;
 
 // What outlives a pass.
 struct LoopState {
@@ -39,6 +43,8 @@ struct LoopState {
     // The last rendered frame's inputs, to draw it again for a screenshot.
     FrameUniforms last{};
     double lastMouse[kMouseValues] = {};
+    bool clickStyle = false; // iMouse reads the click style's values
+    ClickMouse click;
     int status = 0;
     ErrorBand band;
     bool bandChanged = false; // since the last pass
@@ -50,16 +56,22 @@ void showFailure(LoopState &state, const std::vector<std::string> &failure) {
         state.bandChanged = true;
 }
 
-void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir,
-            LoopState &state) {
-    if (reloadPrograms(scene.programs, files, imageChannels(scene.images))) {
+// A set file that does not read keeps the wiring it replaces.
+void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir, LoopState &state,
+            ShaderWatcher &watcher) {
+    const std::string setProblem = readSetFile(shaderDir, scene.inputs.wiring.set);
+    if (!setProblem.empty())
+        std::cout << "quorlin: " << setProblem << std::endl;
+    if (reloadPrograms(scene.programs, files, scene.inputs.wiring, state.view)) {
         scene.programs.image.use();
         setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;
     }
     prepareTargets(scene, state.view);
-    bindImages(scene);
-    showFailure(state, scene.programs.failure);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
+    watcher.watchAlso(scene.inputs.plan.watched);
+    showFailure(state, setProblem.empty() ? scene.programs.failure
+                                          : std::vector<std::string>{"quorlin: " + setProblem});
 }
 
 // The back buffer's content after a swap is not defined; while paused the
@@ -111,16 +123,36 @@ void drawBand(Scene &scene, LoopState &state, bool drawnThisPass) {
         drawErrorBand(state.band, framebufferSize());
 }
 
+// The click style must see a press and release between two polls, which
+// GLFW keeps for it in sticky mode; the button style polls as it always did.
+void followMouseStyle(GLFWwindow *window, const Scene &scene, LoopState &state) {
+    const bool click = clicksMouse(scene.inputs.wiring, scene.programs.generatedImage);
+    if (click == state.clickStyle)
+        return;
+    glfwSetInputMode(window, GLFW_STICKY_MOUSE_BUTTONS, click ? GLFW_TRUE : GLFW_FALSE);
+    state.clickStyle = click;
+}
+
+// A view shows a target whose pass then runs, and so do the passes it reads.
+void changeView(Scene &scene, const ShaderFiles &files, LoopState &state, int view,
+                ShaderWatcher &watcher) {
+    state.view = view;
+    const unsigned running = scene.programs.active;
+    buildBufferPasses(scene.programs, files, scene.inputs.wiring, view);
+    prepareTargets(scene, view);
+    if (scene.programs.active == running)
+        return;
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, false);
+    watcher.watchAlso(scene.inputs.plan.watched);
+}
+
 void handleCommands(unsigned pressed, LoopState &state, Scene &scene, const ShaderFiles &files,
-                    const std::string &shaderDir) {
+                    const std::string &shaderDir, ShaderWatcher &watcher) {
     if (pressed & (1u << kReloadKey))
-        reload(scene, files, shaderDir, state);
-    for (int view = 0; view <= kBufferPasses; ++view) {
-        if (pressed & (1u << (kView0Key + view))) {
-            state.view = view;
-            prepareTargets(scene, view);
-        }
-    }
+        reload(scene, files, shaderDir, state, watcher);
+    for (int view = 0; view <= kBufferPasses; ++view)
+        if (pressed & (1u << (kView0Key + view)))
+            changeView(scene, files, state, view, watcher);
 }
 
 } // namespace
@@ -150,7 +182,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         const std::string error = watcher.open(shaderDir);
         if (!error.empty())
             std::cout << "Cannot watch " << shaderDir << ": " << error << std::endl;
-        watcher.watchAlso(scene.images.watchedFiles);
+        watcher.watchAlso(scene.inputs.plan.watched);
         showFailure(state, scene.programs.failure);
     }
 
@@ -159,9 +191,10 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         processInput(window, state.mouse, &state.running, &state.spaceHeld);
         const unsigned pressed = pollCommandKeys(window, state.latches);
         if (pressed != 0)
-            handleCommands(pressed, state, scene, files, shaderDir);
+            handleCommands(pressed, state, scene, files, shaderDir, watcher);
         if (options.watch && watcher.changed(now))
-            reload(scene, files, shaderDir, state);
+            reload(scene, files, shaderDir, state, watcher);
+        followMouseStyle(window, scene, state);
 
         if (state.running) {
             // A run may start later in the sequence: frame numbers and the
@@ -177,11 +210,18 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             const FrameUniforms uniforms{
                 scene.resolution,
                 time,
-                state.lastMouse,
+                state.clickStyle ? state.click.value : state.lastMouse,
                 frame,
                 frame == 0 ? 0.0f : time - previous,
-                frameDate(scene.programs.readsDate, options.fixedClock, time)};
+                frameDate(scene.programs.readsDate, options.fixedClock, time),
+                options.fixedClock ? static_cast<float>(options.rate)
+                : fps > 0.0        ? static_cast<float>(fps)
+                                   : kFirstFrameRate};
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
+            if (state.clickStyle)
+                stepClickMouse(state.click, state.mouse[kCursorX], state.mouse[kCursorY],
+                               state.mouse[kLeftButton] != 0.0);
+            updateInputs(scene.inputs.plan, uniforms);
             const bool passesRan = renderBufferPasses(scene, uniforms);
             recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
                                 state.rendered);

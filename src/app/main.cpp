@@ -32,8 +32,14 @@ int main(int argc, char **argv) {
                                       ? defaultShaderDir(shaderRootOf(workingDirectory))
                                       : options.shaderDir;
     // Bad usage that needs the shader directory, still before any output.
-    const ImageChoices choices{options.textures, options.samplers, shaderDir};
-    const std::string choiceProblem = channelSamplerProblem(choices);
+    Wiring wiring{{options.textures, options.samplers, shaderDir}, {}};
+    const std::string setProblem = readSetFile(shaderDir, wiring.set);
+    if (!setProblem.empty()) {
+        std::cerr << "quorlin: " << setProblem << std::endl;
+        return kUsageStatus;
+    }
+    const std::string choiceProblem =
+        wiring.set.present ? "" : channelSamplerProblem(wiring.choices);
     if (!choiceProblem.empty())
         return refuseUsage(choiceProblem, std::cerr).status;
 
@@ -69,13 +75,13 @@ int main(int argc, char **argv) {
     }
 
     const ShaderFiles files = shaderFilesIn(shaderDir);
-    Scene scene{buildPrograms(files), createImageQuad(),
+    Scene scene{buildPrograms(files, wiring), createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(), createRenderTargets(options.width, options.height),
-                glm::vec2(options.width, options.height), Images{choices, {}, {}, 0, {}, 0, 0}};
-    buildBufferPasses(scene.programs, files, imageChannels(scene.images));
+                glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0}};
+    buildBufferPasses(scene.programs, files, scene.inputs.wiring, options.view);
     prepareTargets(scene, options.view);
-    bindImages(scene);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
     rememberFramebufferSize(window);
 
     scene.programs.image.use();
@@ -83,7 +89,7 @@ int main(int argc, char **argv) {
 
     const int status = runFrameLoop(window, scene, shaderDir, files, options);
 
-    deleteImages(scene.images);
+    releasePlan(scene.inputs.plan);
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);
     deleteRenderTargets(scene.targets);

@@ -2,17 +2,10 @@
 // the build embeds in the program.
 #pragma once
 
-#include <cstddef>
+#include "shader/shipped_set.h"
+
 #include <ostream>
 #include <string>
-
-struct ShippedFile {
-    const char *name;
-    const unsigned char *bytes;
-    std::size_t size;
-};
-extern const ShippedFile kShippedSet[];
-extern const std::size_t kShippedFiles;
 
 // Creates dir and its missing parents and writes the set into it; an existing
 // dir must be empty. Returns the process status: 0 with "Created ..." on out;

@@ -28,12 +28,12 @@ void unmapPixels(void *pixels) {
 // Runs in the child: only the decoder, then _exit, so nothing of the
 // program's own state is flushed or torn down twice. A dying decoder's last
 // words would only land on the user's terminal, so they go nowhere.
-[[noreturn]] void decodeInChild(const unsigned char *bytes, std::size_t size, DecodedImage &image,
-                                unsigned char *head) {
+[[noreturn]] void decodeInChild(const unsigned char *bytes, std::size_t size, bool upright,
+                                DecodedImage &image, unsigned char *head) {
     const int quiet = open("/dev/null", O_WRONLY);
     if (quiet >= 0)
         dup2(quiet, STDERR_FILENO);
-    const std::string problem = decodePixels(bytes, size, image);
+    const std::string problem = decodePixels(bytes, size, upright, image);
     if (!problem.empty()) {
         std::strncpy(reinterpret_cast<char *>(head + kReasonOffset), problem.c_str(),
                      kReasonBytes - 1);
@@ -53,7 +53,7 @@ std::string childFailure(int status, const unsigned char *head) {
 
 } // namespace
 
-std::string decodeApart(const unsigned char *bytes, std::size_t size, int maxSide,
+std::string decodeApart(const unsigned char *bytes, std::size_t size, int maxSide, bool upright,
                         DecodedImage &image) {
     // The header alone says how much the child will hand back.
     const std::string problem = checkImageHeader(bytes, size, maxSide, image);
@@ -68,7 +68,7 @@ std::string decodeApart(const unsigned char *bytes, std::size_t size, int maxSid
 
     const pid_t child = fork();
     if (child == 0)
-        decodeInChild(bytes, size, image, head);
+        decodeInChild(bytes, size, upright, image, head);
     int status = 0;
     std::string reason;
     if (child < 0 || waitpid(child, &status, 0) != child)

@@ -7,5 +7,5 @@
 // decodeImage's work and answers: the header checked here, the pixels decoded in a forked child
 // that hands the pixels back through shared memory. A child that dies says so. The pixels' deleter
 // gives the shared memory back.
-std::string decodeApart(const unsigned char *bytes, std::size_t size, int maxSide,
+std::string decodeApart(const unsigned char *bytes, std::size_t size, int maxSide, bool upright,
                         DecodedImage &image);

@@ -87,16 +87,17 @@ std::string checkImageHeader(const unsigned char *bytes, std::size_t size, int m
     return "";
 }
 
-std::string decodeImage(const unsigned char *bytes, std::size_t size, int maxSide,
+std::string decodeImage(const unsigned char *bytes, std::size_t size, int maxSide, bool upright,
                         DecodedImage &image) {
     const std::string problem = checkImageHeader(bytes, size, maxSide, image);
-    return problem.empty() ? decodePixels(bytes, size, image) : problem;
+    return problem.empty() ? decodePixels(bytes, size, upright, image) : problem;
 }
 
-std::string decodePixels(const unsigned char *bytes, std::size_t size, DecodedImage &image) {
+std::string decodePixels(const unsigned char *bytes, std::size_t size, bool upright,
+                         DecodedImage &image) {
     const int length = static_cast<int>(size), width = image.width, height = image.height;
     // GL's first row is the bottom one; a file's is the top one.
-    stbi_set_flip_vertically_on_load(1);
+    stbi_set_flip_vertically_on_load(upright ? 1 : 0);
     int decodedWidth = 0, decodedHeight = 0, channels = 0;
     void *pixels = nullptr;
     if (image.type == GL_FLOAT)
@@ -129,7 +130,7 @@ std::string decodePixels(const unsigned char *bytes, std::size_t size, DecodedIm
     return "";
 }
 
-std::string readImageFile(const std::string &path, int maxSide, DecodedImage &image) {
+std::string readImageFile(const std::string &path, int maxSide, bool upright, DecodedImage &image) {
     std::error_code error;
     // Only a regular file has an end to read to: a FIFO would block.
     if (!std::filesystem::is_regular_file(path, error))
@@ -145,5 +146,5 @@ std::string readImageFile(const std::string &path, int maxSide, DecodedImage &im
     std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
     if (!file.read(reinterpret_cast<char *>(bytes.data()), static_cast<std::streamsize>(size)))
         return "the file could not be read whole";
-    return decodeApart(bytes.data(), bytes.size(), maxSide, image);
+    return decodeApart(bytes.data(), bytes.size(), maxSide, upright, image);
 }

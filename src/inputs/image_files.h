@@ -1,5 +1,5 @@
 // Image files decoded with stb_image into pixels ready for a GL texture:
-// RGBA rows, bottom row first, 8-bit, 16-bit or float per channel.
+// RGBA rows, bottom row first when upright, 8-bit, 16-bit or float per channel.
 #pragma once
 
 #include <glad/gl.h>
@@ -27,13 +27,15 @@ struct DecodedImage {
 std::string checkImageHeader(const unsigned char *bytes, std::size_t size, int maxSide,
                              DecodedImage &image);
 
-// The pixels of a picture whose header passed checkImageHeader into image.
-std::string decodePixels(const unsigned char *bytes, std::size_t size, DecodedImage &image);
+// The pixels of a picture whose header passed checkImageHeader into image;
+// upright puts the file's last row first, so (0, 0) is its bottom-left pixel.
+std::string decodePixels(const unsigned char *bytes, std::size_t size, bool upright,
+                         DecodedImage &image);
 
 // The header check, then the pixels: nothing of the picture's size is
 // allocated before its header passed.
-std::string decodeImage(const unsigned char *bytes, std::size_t size, int maxSide,
+std::string decodeImage(const unsigned char *bytes, std::size_t size, int maxSide, bool upright,
                         DecodedImage &image);
 
 // The same for a file, which must be a regular file.
-std::string readImageFile(const std::string &path, int maxSide, DecodedImage &image);
+std::string readImageFile(const std::string &path, int maxSide, bool upright, DecodedImage &image);

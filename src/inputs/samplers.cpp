@@ -2,9 +2,11 @@
 #include "inputs/samplers.h"
 
 #include "shader/shader_files.h"
+#include "util/text.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <filesystem>
 #include <sstream>
 #include <system_error>
@@ -16,9 +18,8 @@ namespace fs = std::filesystem;
 // Lower case only, tried in this order.
 const char *const kExtensions[] = {".png", ".jpg", ".jpeg", ".bmp", ".tga",
                                    ".gif", ".hdr", ".pnm",  ".pgm", ".ppm"};
-const std::array<std::string, kBufferPasses> kChannelNames = {"iChannel0", "iChannel1", "iChannel2",
-                                                              "iChannel3"};
-constexpr GLsizei kNameSize = 256;
+const std::array<std::string, kShaderChannels> kChannelNames = {"iChannel0", "iChannel1",
+                                                                "iChannel2", "iChannel3"};
 
 struct Word {
     const char *text;
@@ -33,6 +34,32 @@ constexpr Word kWords[] = {
     {"clamp", false, static_cast<int>(SamplerWrap::kClamp)},
     {"mirror", false, static_cast<int>(SamplerWrap::kMirror)},
 };
+
+GLint minFilter(const SamplerSettings &s) {
+    switch (s.filter) {
+    case SamplerFilter::kNearest:
+        return GL_NEAREST;
+    case SamplerFilter::kLinear:
+        return GL_LINEAR;
+    default:
+        return GL_LINEAR_MIPMAP_LINEAR;
+    }
+}
+
+GLint magFilter(const SamplerSettings &s) {
+    return s.filter == SamplerFilter::kNearest ? GL_NEAREST : GL_LINEAR;
+}
+
+GLint wrapMode(const SamplerSettings &s) {
+    switch (s.wrap) {
+    case SamplerWrap::kClamp:
+        return GL_CLAMP_TO_EDGE;
+    case SamplerWrap::kMirror:
+        return GL_MIRRORED_REPEAT;
+    default:
+        return GL_REPEAT;
+    }
+}
 
 bool splitNameValue(const std::string &text, std::string &name, std::string &value) {
     const std::size_t equals = text.find('=');
@@ -49,6 +76,27 @@ bool sameDirectory(const fs::path &a, const fs::path &b) {
 }
 
 } // namespace
+
+bool operator==(const SamplerSettings &a, const SamplerSettings &b) {
+    return a.filter == b.filter && a.wrap == b.wrap;
+}
+
+void setTextureSampling(GLenum target, const SamplerSettings &settings) {
+    glTexParameteri(target, GL_TEXTURE_WRAP_T, wrapMode(settings));
+    glTexParameteri(target, GL_TEXTURE_WRAP_S, wrapMode(settings));
+    if (target == GL_TEXTURE_CUBE_MAP)
+        glTexParameteri(target, GL_TEXTURE_WRAP_R, wrapMode(settings));
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, minFilter(settings));
+    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, magFilter(settings));
+}
+
+void setSamplerObject(GLuint sampler, const SamplerSettings &settings) {
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, wrapMode(settings));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, wrapMode(settings));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, wrapMode(settings));
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, minFilter(settings));
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, magFilter(settings));
+}
 
 std::string parseTextureChoice(const std::string &text, TextureChoice &choice) {
     if (!splitNameValue(text, choice.name, choice.file))
@@ -86,6 +134,14 @@ std::string parseSamplerChoice(const std::string &text, SamplerChoice &choice) {
     if (!choice.settings.filterGiven && !wrapGiven)
         return "--sampler: '" + text + "' gives no option";
     return "";
+}
+
+bool hasImageExtension(const std::string &name) {
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return std::any_of(std::begin(kExtensions), std::end(kExtensions),
+                       [&](const char *extension) { return endsWith(lower, extension); });
 }
 
 std::string boundFile(const ImageChoices &choices, const std::string &name) {
@@ -143,25 +199,4 @@ const std::string &channelName(int n) {
 int channelOf(const std::string &name) {
     const auto *found = std::find(kChannelNames.begin(), kChannelNames.end(), name);
     return found == kChannelNames.end() ? -1 : static_cast<int>(found - kChannelNames.begin());
-}
-
-std::vector<ActiveUniform> activeUniforms(GLuint program) {
-    GLint count = 0;
-    glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
-    std::vector<ActiveUniform> found;
-    for (GLint i = 0; i < count; ++i) {
-        GLchar name[kNameSize] = {};
-        GLint size = 0;
-        GLenum type = 0;
-        glGetActiveUniform(program, static_cast<GLuint>(i), kNameSize, nullptr, &size, &type, name);
-        if (type != GL_SAMPLER_2D && type != GL_FLOAT_VEC2 && type != GL_FLOAT_VEC3 &&
-            type != GL_FLOAT_VEC4)
-            continue;
-        std::string text = name;
-        const std::size_t bracket = text.find('[');
-        if (bracket != std::string::npos)
-            text.resize(bracket);
-        found.push_back({text, type, size});
-    }
-    return found;
 }

@@ -1,6 +1,6 @@
-// Which image each sampler of the set reads: the --texture and --sampler
-// choices, the files of the shader directory that bind by name, and the
-// samplers a linked program uses.
+// Sampler names and sampling: the --texture and --sampler choices, the files
+// of the shader directory that bind by name, the channels' names, and how a
+// sampling is set on a texture or a sampler object.
 #pragma once
 
 #include <glad/gl.h>
@@ -16,6 +16,19 @@ struct SamplerSettings {
     SamplerWrap wrap = SamplerWrap::kRepeat;
     bool filterGiven = false; // a render target keeps its linear filter unless told
 };
+// Whether two settings sample alike (how they were given aside).
+bool operator==(const SamplerSettings &a, const SamplerSettings &b);
+inline bool operator!=(const SamplerSettings &a, const SamplerSettings &b) {
+    return !(a == b);
+}
+
+// A render target's own sampling: linear, repeat, no mipmaps.
+constexpr SamplerSettings kTargetSampling{SamplerFilter::kLinear, SamplerWrap::kRepeat, true};
+
+// The settings as parameters of the texture bound to target on the active
+// unit, or of a sampler object.
+void setTextureSampling(GLenum target, const SamplerSettings &settings);
+void setSamplerObject(GLuint sampler, const SamplerSettings &settings);
 
 struct TextureChoice {
     std::string name;
@@ -39,11 +52,14 @@ struct ImageChoices {
 std::string parseTextureChoice(const std::string &text, TextureChoice &choice);
 std::string parseSamplerChoice(const std::string &text, SamplerChoice &choice);
 
+// Whether a file name ends in one of the picture extensions, in any case.
+bool hasImageExtension(const std::string &name);
+
 // The file bound to a sampler name: its --texture, else the first NAME.<ext>
 // in the shader directory; empty when neither.
 std::string boundFile(const ImageChoices &choices, const std::string &name);
 
-// The sampling a name gets: its --sampler, else mipmapped trilinear, repeat.
+// The name's --sampler, or nullptr.
 const SamplerSettings *samplerChoice(const ImageChoices &choices, const std::string &name);
 
 // Bare file names in the shader directory whose saving changes what binds.
@@ -54,17 +70,10 @@ std::vector<std::string> watchedImageFiles(const ImageChoices &choices,
 // that reads a render target.
 std::string channelSamplerProblem(const ImageChoices &choices);
 
+// Channels a program may sample: iChannel0 to iChannel3.
+constexpr int kShaderChannels = 4;
+
 // The channel names, iChannel0 to iChannel3.
 const std::string &channelName(int n);
 // Channel n, or -1 for a sampler that is not a channel.
 int channelOf(const std::string &name);
-
-// A linked program's active uniforms of interest: its 2D samplers and its
-// vec2, vec3 and vec4 uniforms (arrays by their first element's name, "[0]"
-// cut).
-struct ActiveUniform {
-    std::string name;
-    GLenum type;
-    GLint size;
-};
-std::vector<ActiveUniform> activeUniforms(GLuint program);

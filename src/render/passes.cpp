@@ -16,11 +16,13 @@ const std::string kMouseUniform = "iMouse";
 const std::string kFrameUniform = "iFrame";
 const std::string kTimeDeltaUniform = "iTimeDelta";
 const std::string kDateUniform = "iDate";
+const std::string kFrameRateUniform = "iFrameRate";
+const std::string kChannelTimeUniform = "iChannelTime";
 
-// Uses the program's current state: leaves texture unit n active for the
-// highest channel n it samples.
-void setInputs(const Shader &shader, const ProgramInputs &inputs, const FrameUniforms &uniforms,
-               const Scene &scene) {
+// Uses the program's current state: leaves the unit of the last source it
+// binds at each draw active.
+void setInputs(const Shader &shader, int program, const ProgramInputs &inputs,
+               const FrameUniforms &uniforms, const Scene &scene) {
     setResolution(shader, inputs, uniforms.resolution);
     shader.setFloat(kTimeUniform, uniforms.time);
     shader.setVec4(kMouseUniform, uniforms.mouse);
@@ -30,13 +32,18 @@ void setInputs(const Shader &shader, const ProgramInputs &inputs, const FrameUni
         shader.setFloat(kTimeDeltaUniform, uniforms.timeDelta);
     if (inputs.date)
         shader.setVec4(kDateUniform, uniforms.date.data());
-    for (int n = 0; n < kBufferPasses; ++n) {
-        if (!(inputs.channels & passBit(n)))
-            continue;
-        glActiveTexture(GL_TEXTURE0 + n);
-        const GLuint image = scene.images.channels[n];
-        glBindTexture(GL_TEXTURE_2D, image != 0 ? image : currentTexture(scene.targets[n]));
+    if (inputs.frameRate)
+        shader.setFloat(kFrameRateUniform, uniforms.frameRate);
+    if (inputs.channelTimes > 0) {
+        // A channel's media time, else the frame's.
+        GLfloat times[kShaderChannels];
+        const auto &channels = scene.inputs.plan.programs[program].channels;
+        for (int n = 0; n < inputs.channelTimes; ++n)
+            if (channels[n] == nullptr || !channels[n]->mediaTime(times[n]))
+                times[n] = uniforms.time;
+        shader.setFloats(kChannelTimeUniform, times, inputs.channelTimes);
     }
+    bindDrawInputs(scene.inputs.plan, program);
 }
 
 } // namespace
@@ -50,15 +57,15 @@ void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 
 
 void prepareTargets(Scene &scene, int view) {
     const Programs &programs = scene.programs;
-    unsigned used = targetChannels(programs, programs.imageInputs) | programs.active;
+    unsigned used = programs.imageInputs.reads | programs.active;
     if (view > 0)
         used |= passBit(view - 1);
     for (int x = 0; x < kBufferPasses; ++x) {
         const BufferPass &pass = programs.buffers[x];
         if (pass.shader)
-            used |= targetChannels(programs, pass.inputs);
+            used |= pass.inputs.reads;
         // A pass reading its own target must not read the texture it writes.
-        if ((programs.active & passBit(x)) && (pass.inputs.channels & passBit(x)))
+        if ((programs.active & passBit(x)) && (pass.inputs.reads & passBit(x)))
             addSpare(scene.targets[x], static_cast<int>(scene.resolution.x),
                      static_cast<int>(scene.resolution.y));
     }
@@ -81,7 +88,7 @@ bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
                    static_cast<GLsizei>(uniforms.resolution.y));
         pass.shader->use();
         glBindVertexArray(scene.imageQuad.vao);
-        setInputs(*pass.shader, pass.inputs, uniforms, scene);
+        setInputs(*pass.shader, x, pass.inputs, uniforms, scene);
         drawQuad();
         finishWrite(target);
     }
@@ -99,6 +106,9 @@ void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool 
 void drawImage(Scene &scene, const FrameUniforms &uniforms, int view) {
     clearBoundFramebuffer();
     if (view > 0) {
+        // The viewer's unit shows a target by its texture's own sampling.
+        if (scene.inputs.plan.drawSamplers)
+            glBindSampler(0, 0);
         DisplayFramebufferTexture(currentTexture(scene.targets[view - 1]), &scene.programs.viewer,
                                   scene.viewerQuad.vao, uniforms.resolution);
         return;
@@ -106,6 +116,6 @@ void drawImage(Scene &scene, const FrameUniforms &uniforms, int view) {
     Shader &image = scene.programs.image;
     image.use();
     glBindVertexArray(scene.imageQuad.vao);
-    setInputs(image, scene.programs.imageInputs, uniforms, scene);
+    setInputs(image, kImageProgram, scene.programs.imageInputs, uniforms, scene);
     drawQuad();
 }

@@ -2,7 +2,7 @@
 // then the image (or a target through the viewer) into the window.
 #pragma once
 
-#include "inputs/images.h"
+#include "inputs/plan.h"
 #include "render/frame_date.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
@@ -18,6 +18,7 @@ struct FrameUniforms {
     int frame;           // frames rendered before this one
     float timeDelta;     // seconds since the previous rendered frame's clock
     DateValue date;      // iDate, for a frame whose programs read it
+    float frameRate;     // iFrameRate: the fixed clock's rate, else the title's
 };
 
 // Everything the passes draw with; owned by the entry point.
@@ -27,12 +28,12 @@ struct Scene {
     Quad viewerQuad;
     RenderTargets targets;
     glm::vec2 resolution; // the render size, also the targets' size
-    Images images;
+    Inputs inputs;
 };
 
-// Gives every target that the programs sample, write or that view shows (1 to
+// Gives every target that the programs read, write or that view shows (1 to
 // 4; 0 is the image) its first clear, and a second texture to each target
-// whose pass samples it. Run after each (re)build and change of view, never
+// whose pass reads it. Run after each (re)build and change of view, never
 // per frame; does nothing for a set without buffer passes that shows the image.
 void prepareTargets(Scene &scene, int view);
 

@@ -1,20 +1,17 @@
 // One linked GL program built from a vertex file, a fragment file and a common
-// include, plus the uniform setters the frame loop and the viewer pass use.
+// include (stage_sources.h), plus the uniform setters the frame loop and the
+// viewer pass use.
 #pragma once
 
-#include "shader/compose.h"
 #include "shader/error_lines.h"
+#include "shader/stage_sources.h"
 
 #include <glad/gl.h>
 #include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
 
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
 class Shader {
@@ -27,60 +24,20 @@ class Shader {
     // Never throws for file, compile or link problems: each is reported on
     // standard output and construction carries on, so a broken shader file
     // leaves the window up for the user to read the log.
-    Shader(const char *commonPath, const char *vertexPath, const char *fragmentPath) {
-        std::string vertexCode;
-        std::string fragmentCode;
-        // Left as they are, no message is located: a source that could not be
-        // read is empty, and its errors would point at files that are fine.
-        StageOrigin vertexOrigin;
-        StageOrigin fragmentOrigin;
-        std::ifstream vShaderFile;
-        std::ifstream fShaderFile;
-        std::ifstream commonFile;
-        vShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
-        fShaderFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
-        const char *reading = vertexPath;
-        try {
-            openForReading(vShaderFile, vertexPath);
-            reading = fragmentPath;
-            openForReading(fShaderFile, fragmentPath);
-            reading = commonPath;
-            openForReading(commonFile, commonPath);
-            // A missing include is allowed and reads as empty, but one that is
-            // there and cannot be read is a user's text silently dropped: make
-            // its stream raise the same failure as the stage files.
-            std::error_code ignored;
-            if (commonFile.fail() && std::filesystem::exists(commonPath, ignored))
-                commonFile.exceptions(std::ifstream::failbit | std::ifstream::badbit);
-            std::stringstream vShaderStream, fShaderStream, commonStream;
-            vShaderStream << vShaderFile.rdbuf();
-            fShaderStream << fShaderFile.rdbuf();
-            commonStream << commonFile.rdbuf();
-            vShaderFile.close();
-            fShaderFile.close();
-            commonFile.close();
-            // Sources are set only once all three reads succeeded, never partly.
-            vertexCode = vShaderStream.str();
-            const std::string common = commonStream.str();
-            const std::string fragmentFile = fShaderStream.str();
-            fragmentCode = composeFragment(common, fragmentFile);
-            vertexOrigin = stageOrigin("", "", vertexPath, vertexCode);
-            fragmentOrigin = stageOrigin(commonPath, common, fragmentPath, fragmentFile);
-        } catch (const std::ios_base::failure &e) {
-            std::cout << "ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: " << e.what() << std::endl;
-            failure = {"Cannot read " + std::filesystem::path(reading).filename().string()};
-        }
+    Shader(const char *commonPath, const char *vertexPath, const char *fragmentPath)
+        : Shader(readStages(commonPath, vertexPath, fragmentPath, Composition{})) {}
 
-        const char *vShaderCode = vertexCode.c_str();
-        const char *fShaderCode = fragmentCode.c_str();
+    explicit Shader(const StageSources &sources) : failure(sources.failure) {
+        const char *vShaderCode = sources.vertex.c_str();
+        const char *fShaderCode = sources.fragment.c_str();
         GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
         glShaderSource(vertex, 1, &vShaderCode, nullptr);
         glCompileShader(vertex);
-        checkCompileErrors(vertex, "VERTEX", vertexOrigin);
+        checkCompileErrors(vertex, "VERTEX", sources.vertexOrigin);
         GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
         glShaderSource(fragment, 1, &fShaderCode, nullptr);
         glCompileShader(fragment);
-        checkCompileErrors(fragment, "FRAGMENT", fragmentOrigin);
+        checkCompileErrors(fragment, "FRAGMENT", sources.fragmentOrigin);
         programId = glCreateProgram();
         glAttachShader(programId, vertex);
         glAttachShader(programId, fragment);
@@ -91,7 +48,7 @@ class Shader {
         glDeleteShader(fragment);
     }
 
-    void use() { glUseProgram(programId); }
+    void use() const { glUseProgram(programId); }
 
     // For reload, which replaces a program only by one that links; start-up
     // keeps whatever it built.
@@ -102,14 +59,14 @@ class Shader {
     }
     // Only a replaced or unused program is released; the rest go with the context.
     void release() { glDeleteProgram(programId); }
-    // Whether the linked program reads the uniform: a declared one that the
-    // compiler removed has no location either.
-    bool hasUniform(const char *name) const { return glGetUniformLocation(programId, name) != -1; }
 
     // Setters apply to the current program; callers use() first. Locations are
     // looked up on every set so a program never holds stale ones.
     void setFloat(const std::string &name, float value) const {
         glUniform1f(glGetUniformLocation(programId, name.c_str()), value);
+    }
+    void setFloats(const std::string &name, const GLfloat *values, GLsizei count) const {
+        glUniform1fv(glGetUniformLocation(programId, name.c_str()), count, values);
     }
     void setInt(const std::string &name, int value) const {
         glUniform1i(glGetUniformLocation(programId, name.c_str()), value);
@@ -160,19 +117,5 @@ class Shader {
         }
         if (failure.empty())
             failure = failureLines(infoLog, origin);
-    }
-
-  private:
-    // Only a regular file has an end to read to: a directory opens and reads
-    // as nothing, a FIFO blocks the open and a device may never end. Fail
-    // those before opening rather than compile nothing or hang.
-    static void openForReading(std::ifstream &file, const char *path) {
-        std::error_code ignored;
-        if (std::filesystem::exists(path, ignored) &&
-            !std::filesystem::is_regular_file(path, ignored)) {
-            file.setstate(std::ios_base::failbit);
-            return;
-        }
-        file.open(path);
     }
 };

@@ -3,13 +3,26 @@
 // or a global declaration from the rest without a GLSL parser.
 #include "shader/compose.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstddef>
+#include <vector>
 
 namespace {
 
 // Used only when the source declares no colour output of its own.
 const char *const kOwnOutput = "quorlinFragColor";
+const char *const kGeneratedHead = "#version 330 core\n"
+                                   "uniform vec3 iResolution;\n"
+                                   "uniform float iTime;\n"
+                                   "uniform float iTimeDelta;\n"
+                                   "uniform int iFrame;\n"
+                                   "uniform float iFrameRate;\n"
+                                   "uniform float iChannelTime[4];\n"
+                                   "uniform vec3 iChannelResolution[4];\n"
+                                   "uniform vec4 iMouse;\n"
+                                   "uniform vec4 iDate;\n"
+                                   "uniform float iSampleRate;\n";
 
 // Comments become spaces, line ends kept, so positions keep their meaning.
 std::string withoutComments(const std::string &text) {
@@ -87,8 +100,9 @@ std::string colourOutput(const std::string &text) {
 
 } // namespace
 
-std::string composeFragment(const std::string &common, const std::string &file) {
-    std::string source = common + file;
+std::string composeFragment(const std::string &header, const std::string &common,
+                            const std::string &file) {
+    std::string source = header + common + file;
     // Most files never name it: spare them the scan.
     if (file.find("mainImage") == std::string::npos)
         return source;
@@ -103,4 +117,32 @@ std::string composeFragment(const std::string &common, const std::string &file) 
         source += "out vec4 " + output + ";\n";
     }
     return source + "void main() { mainImage(" + output + ", gl_FragCoord.xy); }\n";
+}
+
+bool declaresVersion(const std::string &text) {
+    // Most files never name it: spare them the scan.
+    if (text.find("version") == std::string::npos)
+        return false;
+    const std::string code = withoutComments(text);
+    for (std::size_t at = 0; at < code.size();) {
+        const std::size_t end = std::min(code.find('\n', at), code.size());
+        std::vector<std::string> tokens;
+        forEachToken(code.substr(at, end - at), [&](const std::string &token) {
+            if (tokens.size() < 2)
+                tokens.push_back(token);
+        });
+        if (tokens.size() == 2 && tokens[0] == "#" && tokens[1] == "version")
+            return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+std::string generatedHeader(const std::array<GLenum, 4> &channels) {
+    std::string header = kGeneratedHead;
+    for (std::size_t n = 0; n < channels.size(); ++n)
+        header += std::string("uniform ") +
+                  (channels[n] == GL_TEXTURE_CUBE_MAP ? "samplerCube" : "sampler2D") + " iChannel" +
+                  std::to_string(n) + ";\n";
+    return header;
 }

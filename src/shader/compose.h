@@ -2,12 +2,24 @@
 // a fragment file, including files written around a mainImage function.
 #pragma once
 
+#include <glad/gl.h>
+
+#include <array>
 #include <string>
 
-// common followed directly by file. When the file defines mainImage and
-// neither defines main, a main that calls mainImage with the stage's colour
-// output and gl_FragCoord.xy follows, after everything the author wrote, so
-// the driver numbers the author's lines as it would without it. The output is
-// the first out vec4 declared at global scope, or one the appended code
-// declares when there is none.
-std::string composeFragment(const std::string &common, const std::string &file);
+// header, then common followed directly by file. When the file defines
+// mainImage and neither defines main, a main that calls mainImage with the
+// stage's colour output and gl_FragCoord.xy follows, after everything the
+// author wrote, so the driver numbers the author's lines as it would without
+// it. The output is the first out vec4 declared at global scope, or one the
+// appended code declares when there is none.
+std::string composeFragment(const std::string &header, const std::string &common,
+                            const std::string &file);
+
+// Whether a #version directive begins one of text's lines, comments aside.
+bool declaresVersion(const std::string &text);
+
+// For a stage whose include and file declare nothing (no #version): the
+// version and every uniform the program feeds, channel n declared as a
+// sampler2D or, for GL_TEXTURE_CUBE_MAP, a samplerCube.
+std::string generatedHeader(const std::array<GLenum, 4> &channels);

@@ -54,9 +54,15 @@ bool parse(const std::string &line, Message &message) {
 
 } // namespace
 
-StageOrigin stageOrigin(const std::string &includePath, const std::string &include,
-                        const std::string &filePath, const std::string &file) {
-    StageOrigin origin{includePath, 0, 0, filePath, INT_MAX};
+StageOrigin stageOrigin(const std::string &header, const std::string &includePath,
+                        const std::string &include, const std::string &filePath,
+                        const std::string &file) {
+    StageOrigin origin{static_cast<int>(std::count(header.begin(), header.end(), '\n')),
+                       includePath,
+                       0,
+                       0,
+                       filePath,
+                       INT_MAX};
     const std::string written = include + file;
     origin.includeLines = static_cast<int>(std::count(include.begin(), include.end(), '\n'));
     origin.includeTail = static_cast<int>(include.size() - (include.rfind('\n') + 1));
@@ -92,7 +98,11 @@ std::vector<std::string> locatedLines(const std::string &log, const StageOrigin 
     std::istringstream in(log);
     for (std::string text; std::getline(in, text);) {
         Message m;
-        if (!parse(text, m) || m.line >= origin.lineLimit)
+        if (!parse(text, m))
+            continue;
+        // Numbered from the include's first line on.
+        m.line -= origin.headerLines;
+        if (m.line < 1 || m.line >= origin.lineLimit)
             continue;
         const std::string *path = &origin.filePath;
         int line = m.line - origin.includeLines;

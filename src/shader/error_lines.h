@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-// Where the lines of one stage's source come from: an include (none for a
-// vertex stage) followed directly by a file.
+// Where the lines of one stage's source come from: a header the program
+// generated (none unless the stage declares nothing), then an include (none
+// for a vertex stage) followed directly by a file.
 struct StageOrigin {
+    int headerLines = 0; // line ends in the generated header, none of them the author's
     std::string includePath;
     int includeLines = 0; // line ends in the include
     int includeTail = 0;  // characters of the include's unfinished last line
@@ -18,10 +20,11 @@ struct StageOrigin {
     int lineLimit = 0;
 };
 
-// The origin of a stage whose source is include followed directly by file,
-// as compiled (source may carry appended lines after the two).
-StageOrigin stageOrigin(const std::string &includePath, const std::string &include,
-                        const std::string &filePath, const std::string &file);
+// The origin of a stage whose source is header, then include followed
+// directly by file, as compiled (source may carry appended lines after them).
+StageOrigin stageOrigin(const std::string &header, const std::string &includePath,
+                        const std::string &include, const std::string &filePath,
+                        const std::string &file);
 
 // One line per message of log in a known driver form that names a source
 // line the author wrote, in the log's order. nameOnly gives the file's name

@@ -1,9 +1,15 @@
 // Building and rebuilding the set's programs.
 #include "shader/programs.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
 namespace {
 
 using Failure = std::vector<std::string>;
+
+constexpr GLsizei kNameSize = 256;
 
 // A declared type comes from the listing of active uniforms that also finds a
 // program's samplers, so a link asks nothing more of GL for it; GL_NONE when
@@ -15,46 +21,64 @@ GLenum typeOf(const std::vector<ActiveUniform> &uniforms, const char *name) {
     return GL_NONE;
 }
 
+// Sampler values live in the program and are set by the inputs' plan, once
+// per build, not per frame.
 ProgramInputs inspect(const Shader &shader) {
     ProgramInputs inputs;
-    for (int n = 0; n < kBufferPasses; ++n)
-        if (shader.hasUniform(channelName(n).c_str()))
-            inputs.channels |= passBit(n);
-    inputs.frame = shader.hasUniform("iFrame");
-    inputs.timeDelta = shader.hasUniform("iTimeDelta");
     inputs.uniforms = activeUniforms(shader.programId);
+    for (const ActiveUniform &u : inputs.uniforms) {
+        const int n = channelOf(u.name);
+        if (n >= 0 && isSamplerType(u.type))
+            inputs.channels |= passBit(n);
+    }
+    inputs.frame = typeOf(inputs.uniforms, "iFrame") != GL_NONE;
+    inputs.timeDelta = typeOf(inputs.uniforms, "iTimeDelta") != GL_NONE;
     inputs.resolution3 = typeOf(inputs.uniforms, "iResolution") == GL_FLOAT_VEC3;
     inputs.date = typeOf(inputs.uniforms, "iDate") == GL_FLOAT_VEC4;
+    inputs.frameRate = typeOf(inputs.uniforms, "iFrameRate") == GL_FLOAT;
+    for (const ActiveUniform &u : inputs.uniforms)
+        if (u.name == "iChannelTime" && u.type == GL_FLOAT)
+            inputs.channelTimes = std::min(u.size, static_cast<GLint>(kShaderChannels));
     return inputs;
 }
 
-// Sampler values live in the program, so they are set once per link, not per
-// frame: channel n reads texture unit n.
-ProgramInputs prepare(Shader &shader) {
-    ProgramInputs inputs = inspect(shader);
-    if (inputs.channels != 0)
-        shader.use();
-    for (int n = 0; n < kBufferPasses; ++n)
-        if (inputs.channels & passBit(n))
-            shader.setSampler(channelName(n), static_cast<unsigned>(n));
-    return inputs;
+// What every program of one build of the set shares.
+struct SetBuild {
+    const ShaderFiles &files;
+    const Wiring &wiring;
+    bool generatedImage; // the image stage gets the generated header
+    // A set with a set file, or whose image stage declares nothing, may leave
+    // out the vertex and viewer files.
+    bool fallbacks;
+};
+
+SetBuild setBuild(const ShaderFiles &files, const Wiring &wiring) {
+    const bool generated = generatesHeader(files.common, files.image);
+    return {files, wiring, generated, wiring.set.present || generated};
 }
+
+// The viewer is no program of the wiring: its channels are declared 2D.
+constexpr int kViewerProgram = -1;
 
 // Builds in the set's order, so the failure kept is the first one reported.
-Shader build(Failure &first, const std::string &common, const std::string &vertex,
-             const std::string &fragment) {
-    Shader shader(common.c_str(), vertex.c_str(), fragment.c_str());
+Shader build(Failure &first, const SetBuild &set, const std::string &vertex,
+             const std::string &fragment, int program) {
+    Composition composition;
+    composition.shippedFallbacks = set.fallbacks;
+    for (int n = 0; program != kViewerProgram && n < kShaderChannels; ++n)
+        composition.channels[n] = channelWire(set.wiring, program, n).source.target;
+    Shader shader(readStages(set.files.common, vertex, fragment, composition));
     if (first.empty())
         first = shader.failure;
     return shader;
 }
 
-Shader build(Failure &first, const ShaderFiles &files, const std::string &fragment) {
-    return build(first, files.common, files.vertex, fragment);
+Shader buildImage(Failure &first, const SetBuild &set) {
+    return build(first, set, set.files.vertex, set.files.image, kImageProgram);
 }
 
-Shader buildViewer(Failure &first, const ShaderFiles &files) {
-    return build(first, files.common, files.viewerVertex, files.viewerFragment);
+Shader buildViewer(Failure &first, const SetBuild &set) {
+    return build(first, set, set.files.viewerVertex, set.files.viewerFragment, kViewerProgram);
 }
 
 // A candidate that does not link is given back at once.
@@ -74,23 +98,27 @@ bool replaceIfLinked(Shader &current, Shader candidate) {
     return true;
 }
 
-void rebuildBuffer(Programs &programs, BufferPass &pass, const ShaderFiles &files,
-                   const std::string &path) {
-    Shader candidate = build(programs.failure, files, path);
+void rebuildBuffer(Programs &programs, const SetBuild &set, int x) {
+    BufferPass &pass = programs.buffers[x];
+    Shader candidate = build(programs.failure, set, set.files.vertex, set.files.buffers[x], x);
     if (!keepIfLinked(candidate))
         return;
     if (pass.shader)
         pass.shader->release();
     pass.shader = candidate;
-    pass.inputs = prepare(candidate);
+    pass.inputs = inspect(candidate);
 }
 
 // Builds the needed passes, in the order A to D within each round, until no
 // new pass is needed; rebuild also builds again those that already have a
 // program. Passes no longer needed give their programs back.
-void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) {
-    unsigned needed = targetChannels(programs, programs.imageInputs);
+void resolveBuffers(Programs &programs, const SetBuild &set, int view, bool rebuild) {
+    const Wiring &wiring = set.wiring;
+    ProgramInputs &image = programs.imageInputs;
+    image.reads = buffersRead(wiring, kImageProgram, image.channels);
+    unsigned needed = image.reads | (view > 0 ? passBit(view - 1) : 0);
     unsigned visited = 0;
+    programs.missing = 0;
     for (bool grew = true; grew;) {
         grew = false;
         for (int x = 0; x < kBufferPasses; ++x) {
@@ -98,16 +126,22 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
                 continue;
             visited |= passBit(x);
             BufferPass &pass = programs.buffers[x];
+            std::error_code ignored;
+            if (!pass.shader && !std::filesystem::exists(set.files.buffers[x], ignored)) {
+                programs.missing |= passBit(x);
+                continue;
+            }
             if (rebuild || !pass.shader)
-                rebuildBuffer(programs, pass, files, files.buffers[x]);
+                rebuildBuffer(programs, set, x);
             if (pass.shader) {
-                needed |= targetChannels(programs, pass.inputs);
+                pass.inputs.reads = buffersRead(wiring, x, pass.inputs.channels);
+                needed |= pass.inputs.reads;
                 grew = true;
             }
         }
     }
     programs.active = 0;
-    programs.readsDate = programs.imageInputs.date;
+    programs.readsDate = image.date;
     for (int x = 0; x < kBufferPasses; ++x) {
         BufferPass &pass = programs.buffers[x];
         if (!pass.shader)
@@ -124,28 +158,61 @@ void resolveBuffers(Programs &programs, const ShaderFiles &files, bool rebuild) 
 
 } // namespace
 
-Programs buildPrograms(const ShaderFiles &files) {
+std::vector<ActiveUniform> activeUniforms(GLuint program) {
+    GLint count = 0;
+    glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
+    std::vector<ActiveUniform> found;
+    for (GLint i = 0; i < count; ++i) {
+        GLchar name[kNameSize] = {};
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveUniform(program, static_cast<GLuint>(i), kNameSize, nullptr, &size, &type, name);
+        std::string text = name;
+        const std::size_t bracket = text.find('[');
+        if (bracket != std::string::npos)
+            text.resize(bracket);
+        found.push_back({text, type, size});
+    }
+    return found;
+}
+
+bool isSamplerType(GLenum type) {
+    return type == GL_SAMPLER_2D || type == GL_SAMPLER_CUBE;
+}
+
+Programs buildPrograms(const ShaderFiles &files, const Wiring &wiring) {
+    const SetBuild set = setBuild(files, wiring);
     Failure failure;
-    const Shader image = build(failure, files, files.image);
-    const Shader viewer = buildViewer(failure, files);
-    Programs programs{image, viewer, {}, {}, 0, 0, false, std::move(failure)};
-    programs.imageInputs = prepare(programs.image);
+    const Shader image = buildImage(failure, set);
+    const Shader viewer = buildViewer(failure, set);
+    Programs programs{image, viewer, {}, {}, 0, 0, false, set.generatedImage, std::move(failure)};
+    programs.imageInputs = inspect(programs.image);
     return programs;
 }
 
-void buildBufferPasses(Programs &programs, const ShaderFiles &files, unsigned imageChannels) {
-    programs.imageChannels = imageChannels;
-    resolveBuffers(programs, files, false);
+void buildBufferPasses(Programs &programs, const ShaderFiles &files, const Wiring &wiring,
+                       int view) {
+    resolveBuffers(programs, setBuild(files, wiring), view, false);
 }
 
-bool reloadPrograms(Programs &programs, const ShaderFiles &files, unsigned imageChannels) {
-    programs.imageChannels = imageChannels;
+bool reloadPrograms(Programs &programs, const ShaderFiles &files, const Wiring &wiring, int view) {
     programs.failure.clear();
-    const bool imageReplaced =
-        replaceIfLinked(programs.image, build(programs.failure, files, files.image));
+    const SetBuild set = setBuild(files, wiring);
+    programs.generatedImage = set.generatedImage;
+    const bool imageReplaced = replaceIfLinked(programs.image, buildImage(programs.failure, set));
     if (imageReplaced)
-        programs.imageInputs = prepare(programs.image);
-    replaceIfLinked(programs.viewer, buildViewer(programs.failure, files));
-    resolveBuffers(programs, files, true);
+        programs.imageInputs = inspect(programs.image);
+    replaceIfLinked(programs.viewer, buildViewer(programs.failure, set));
+    resolveBuffers(programs, set, view, true);
     return imageReplaced;
+}
+
+const Shader *runningProgram(const Programs &programs, int p) {
+    if (p == kImageProgram)
+        return &programs.image;
+    return (programs.active & passBit(p)) ? &*programs.buffers[p].shader : nullptr;
+}
+
+const ProgramInputs &programInputs(const Programs &programs, int p) {
+    return p == kImageProgram ? programs.imageInputs : programs.buffers[p].inputs;
 }

@@ -2,7 +2,7 @@
 // passes the image needs, built at start-up and rebuilt on reload.
 #pragma once
 
-#include "inputs/samplers.h"
+#include "inputs/wiring.h"
 #include "shader/Shader.h"
 #include "shader/shader_files.h"
 
@@ -11,22 +11,28 @@
 #include <string>
 #include <vector>
 
-// What a linked program reads, worked out once after each link so that a
-// frame sets only what the program uses.
+// One of a linked program's active uniforms; an array by its first
+// element's name, "[0]" cut.
+struct ActiveUniform {
+    std::string name;
+    GLenum type;
+    GLint size;
+};
+std::vector<ActiveUniform> activeUniforms(GLuint program);
+
+// What a linked program reads, worked out once after each link from the
+// listing of its active uniforms, so that a frame sets only what it uses.
 struct ProgramInputs {
-    unsigned channels = 0;    // bit n: samples iChannel n, which is render target n
+    unsigned channels = 0;    // bit n: samples iChannelN
+    unsigned reads = 0;       // bit x: reads buffer pass x's target, as the wiring says
     bool frame = false;       // iFrame
     bool timeDelta = false;   // iTimeDelta
     bool resolution3 = false; // iResolution is a vec3, given (width, height, 1)
     bool date = false;        // iDate
-    // The listing the rest comes from, kept for the image inputs' binding.
+    bool frameRate = false;   // iFrameRate
+    int channelTimes = 0;     // the elements of iChannelTime it uses
     std::vector<ActiveUniform> uniforms;
 };
-
-// The mask bit of channel or buffer pass n.
-inline unsigned passBit(int n) {
-    return 1u << n;
-}
 
 struct BufferPass {
     std::optional<Shader> shader; // absent while not needed or never linked
@@ -38,29 +44,35 @@ struct Programs {
     Shader viewer;
     ProgramInputs imageInputs;
     std::array<BufferPass, kBufferPasses> buffers;
-    unsigned active = 0;        // bit x: buffer pass x is needed and has a linked program
-    unsigned imageChannels = 0; // bit n: channel n reads an image, so needs no pass n
-    bool readsDate = false;     // the image or an active pass reads iDate
+    unsigned active = 0;         // bit x: buffer pass x is needed and has a linked program
+    unsigned missing = 0;        // bit x: buffer pass x is needed and its file does not exist
+    bool readsDate = false;      // the image or an active pass reads iDate
+    bool generatedImage = false; // the image stage declares nothing and gets the generated header
     // The first failure of the last build (start-up or reload), as the window
     // shows it; empty when every program built.
     std::vector<std::string> failure;
 };
 
+// Whether a uniform of this type is a sampler the inputs bind.
+bool isSamplerType(GLenum type);
+
 // The image program, then the viewer program, as start-up builds them: kept
 // whether or not they link.
-Programs buildPrograms(const ShaderFiles &files);
+Programs buildPrograms(const ShaderFiles &files, const Wiring &wiring);
 
-// The channels of inputs that read render targets: those no image replaces.
-inline unsigned targetChannels(const Programs &programs, const ProgramInputs &inputs) {
-    return inputs.channels & ~programs.imageChannels;
-}
-
-// Builds the buffer passes that the image samples, following the chain from
-// pass to pass, skipping the channels in imageChannels (bit n: an image
-// replaces channel n). A buffer file is read only when its pass is needed.
-void buildBufferPasses(Programs &programs, const ShaderFiles &files, unsigned imageChannels);
+// Builds the buffer passes whose targets the image reads through the wiring,
+// and the one view shows (1 to 4; 0 is the image), following the chain from
+// pass to pass; passes no longer needed give their programs back. A buffer
+// file is read only when its pass is needed; a pass without a program whose
+// file does not exist is not built (missing).
+void buildBufferPasses(Programs &programs, const ShaderFiles &files, const Wiring &wiring,
+                       int view);
 
 // Reads and builds every program again; each is replaced only by one that
 // links. Returns whether the image program was replaced. May change the
 // current program.
-bool reloadPrograms(Programs &programs, const ShaderFiles &files, unsigned imageChannels);
+bool reloadPrograms(Programs &programs, const ShaderFiles &files, const Wiring &wiring, int view);
+
+// Program p (a buffer pass or the image) when it runs, else nullptr; and what it reads.
+const Shader *runningProgram(const Programs &programs, int p);
+const ProgramInputs &programInputs(const Programs &programs, int p);

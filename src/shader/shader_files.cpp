@@ -1,6 +1,8 @@
 // Shader file names, in the order the program forms them.
 #include "shader/shader_files.h"
 
+#include "shader/shipped_set.h"
+
 #include <algorithm>
 
 namespace {
@@ -11,7 +13,18 @@ const char *const kNames[] = {
     "BufferD.fs",      "TextureViewer.fs.frag",
     "common.incl",
 };
+constexpr int kFirstBufferName = 3;
+const char *const kProgramNames[kSamplingPrograms] = {"BufferA", "BufferB", "BufferC", "BufferD",
+                                                      "Image"};
 } // namespace
+
+const char *programName(int program) {
+    return kProgramNames[program];
+}
+
+const char *bufferFileName(int x) {
+    return kNames[kFirstBufferName + x];
+}
 
 std::string shaderRootOf(const std::filesystem::path &workingDirectory) {
     return workingDirectory.parent_path().native();
@@ -24,10 +37,21 @@ std::string defaultShaderDir(const std::string &shaderRoot) {
 ShaderFiles shaderFilesIn(const std::string &dir) {
     const std::string d = dir + "/";
     return ShaderFiles{
-        d + kNames[0], d + kNames[1],
-        d + kNames[2], {d + kNames[3], d + kNames[4], d + kNames[5], d + kNames[6]},
-        d + kNames[7], d + kNames[8],
+        d + kNames[0],
+        d + kNames[1],
+        d + kNames[2],
+        {d + bufferFileName(0), d + bufferFileName(1), d + bufferFileName(2),
+         d + bufferFileName(3)},
+        d + kNames[7],
+        d + kNames[8],
     };
+}
+
+std::string shippedText(const std::string &name) {
+    for (std::size_t k = 0; k < kShippedFiles; ++k)
+        if (name == kShippedSet[k].name)
+            return {reinterpret_cast<const char *>(kShippedSet[k].bytes), kShippedSet[k].size};
+    return "";
 }
 
 bool isShaderFileName(const std::string &name) {

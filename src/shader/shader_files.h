@@ -9,6 +9,21 @@
 
 constexpr int kBufferPasses = 4;
 
+// The programs whose samplers read inputs: buffer passes A to D, then the
+// image. A buffer pass's id is its index among the buffers.
+enum ProgramId { kBufferA, kBufferB, kBufferC, kBufferD, kImageProgram, kSamplingPrograms };
+
+// The mask bit of channel, buffer pass or program n.
+inline unsigned passBit(int n) {
+    return 1u << n;
+}
+
+// "BufferA" to "BufferD", "Image".
+const char *programName(int program);
+
+// The bare name of buffer pass x's file, BufferA.fs to BufferD.fs.
+const char *bufferFileName(int x);
+
 struct ShaderFiles {
     std::string vertex;
     std::string viewerVertex;

@@ -1,4 +1,4 @@
-// The inotify watch on the shader directory.
+// The inotify watches on the shader directory and its subfolders.
 #include "shader/watcher.h"
 
 #include "shader/shader_files.h"
@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 // A watch on each file would be lost at the first rename over it; the
@@ -27,18 +28,44 @@ std::string ShaderWatcher::open(const std::string &dir) {
     fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd_ < 0)
         return std::strerror(errno);
-    if (inotify_add_watch(fd_, dir.c_str(), kEvents) < 0) {
+    const int folder = inotify_add_watch(fd_, dir.c_str(), kEvents);
+    if (folder < 0) {
         const std::string reason = std::strerror(errno);
         close(fd_);
         fd_ = -1;
         return reason;
     }
+    dir_ = dir;
+    folders_.emplace_back(folder, "");
     return "";
 }
 
-bool ShaderWatcher::alsoWatched(const char *name) const {
-    return alsoWatched_ != nullptr &&
-           std::find(alsoWatched_->begin(), alsoWatched_->end(), name) != alsoWatched_->end();
+void ShaderWatcher::watchAlso(const std::vector<std::string> &names) {
+    alsoWatched_ = names;
+    if (fd_ < 0)
+        return;
+    for (const std::string &name : names) {
+        const std::string sub = std::filesystem::path(name).parent_path().native();
+        if (sub.empty())
+            continue;
+        // The same folder twice gives the same watch.
+        const int folder = inotify_add_watch(fd_, (dir_ + "/" + sub).c_str(), kEvents);
+        const auto known = std::find_if(folders_.begin(), folders_.end(),
+                                        [&](const auto &f) { return f.first == folder; });
+        if (folder >= 0 && known == folders_.end())
+            folders_.emplace_back(folder, sub + "/");
+    }
+}
+
+bool ShaderWatcher::watched(int folder, const char *name) const {
+    const auto known = std::find_if(folders_.begin(), folders_.end(),
+                                    [&](const auto &f) { return f.first == folder; });
+    if (known == folders_.end())
+        return false;
+    if (known->second.empty() && isShaderFileName(name))
+        return true;
+    return std::find(alsoWatched_.begin(), alsoWatched_.end(), known->second + name) !=
+           alsoWatched_.end();
 }
 
 bool ShaderWatcher::changed(double now) {
@@ -48,7 +75,7 @@ bool ShaderWatcher::changed(double now) {
     const ssize_t length = read(fd_, buffer, sizeof(buffer));
     for (ssize_t offset = 0; offset < length;) {
         const auto *event = reinterpret_cast<const inotify_event *>(buffer + offset);
-        if (event->len > 0 && (isShaderFileName(event->name) || alsoWatched(event->name)))
+        if (event->len > 0 && watched(event->wd, event->name))
             lastChange_ = now;
         offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
     }

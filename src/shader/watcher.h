@@ -1,8 +1,10 @@
 // Watches the shader directory for changes to the set's files (written in
-// place, renamed over, deleted and re-created) with inotify.
+// place, renamed over, deleted and re-created) with inotify, and the
+// subfolders that hold files the set reads.
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class ShaderWatcher {
@@ -15,9 +17,9 @@ class ShaderWatcher {
     // Returns an empty string, or why the directory cannot be watched.
     std::string open(const std::string &dir);
 
-    // Also reports changes to these bare file names, read at each event, so
-    // the list may change between calls.
-    void watchAlso(const std::vector<std::string> &names) { alsoWatched_ = &names; }
+    // Also reports changes to these files, named relative to the directory;
+    // a subfolder that holds one is watched from now on, if it exists.
+    void watchAlso(const std::vector<std::string> &names);
 
     // One non-blocking read a call. True once per burst of changes, when the
     // last of them is settleSeconds old: one save arrives as several events,
@@ -27,9 +29,11 @@ class ShaderWatcher {
     static constexpr double settleSeconds = 0.05;
 
   private:
-    bool alsoWatched(const char *name) const;
+    bool watched(int folder, const char *name) const;
 
     int fd_ = -1;
+    std::string dir_;
+    std::vector<std::pair<int, std::string>> folders_; // watch and its prefix: "" or "sub/"
+    std::vector<std::string> alsoWatched_;
     double lastChange_ = -1.0; // below zero: nothing pending
-    const std::vector<std::string> *alsoWatched_ = nullptr;
 };

@@ -23,6 +23,14 @@ LOCATED = [
     ("the vertex file's line", {"VertexShader.vs": SHIPPED["VertexShader.vs"].replace("aTexCoord;\n", "x;\n", 1)},
      ["D/VertexShader.vs:13:13: error: `aTexCoord' undeclared"]),
     ("nothing past a #line directive", {"Image.frag": "#line 3\n" + BROKEN}, []),
+    ("no declarations: the generated header's lines do not count", {
+        "common.incl": "float f(float x)\n{\n    return x + undeclared_c;\n}", "VertexShader.vs": None,
+        "Image.frag": "void mainImage(out vec4 c, in vec2 p)\n{\n    c = vec4(undeclared_i);\n}\n",
+        "TextureViewer.vs.vert": None, "TextureViewer.fs.frag": None},
+     ["D/common.incl:3:13: error: `undeclared_c' undeclared", "D/common.incl:3:9: error: operands to arithmetic "
+      "operators must be numeric", "D/common.incl:3:2: error: `return' with wrong type error, in function `f' "
+      "returning float", "D/Image.frag:3:11: error: `undeclared_i' undeclared",
+      "D/Image.frag:3:6: error: cannot construct `vec4' from a non-numeric data type"]),
 ]
 
 

@@ -173,9 +173,12 @@ TEST(FixedClockDate, CountsFrom2000InTheGregorianCalendar) {
 
 TEST(LocatedLines, OneTableOfDriverLines) {
     const std::string include = "1\n2\n3\n4\n", file = std::string(95, '\n') + "#line 500\n";
-    const StageOrigin fragment = stageOrigin("s/common.incl", include, "s/Image.frag", file),
-                      joined = stageOrigin("s/common.incl", include + "four", "s/Image.frag", "x"),
-                      vertex = stageOrigin("", "", "s/VertexShader.vs", "a\nb\nc\n");
+    const StageOrigin fragment = stageOrigin("", "s/common.incl", include, "s/Image.frag", file),
+                      joined =
+                          stageOrigin("", "s/common.incl", include + "four", "s/Image.frag", "x"),
+                      vertex = stageOrigin("", "", "", "s/VertexShader.vs", "a\nb\nc\n"),
+                      generated =
+                          stageOrigin("h1\nh2\n", "s/common.incl", include, "s/Image.frag", "y");
     const struct {
         const StageOrigin &origin;
         const char *log, *located; // "": none
@@ -206,6 +209,9 @@ TEST(LocatedLines, OneTableOfDriverLines) {
         {joined, "0:6(1): error: appended", ""},
         {vertex, "0:3(5): error: m", "s/VertexShader.vs:3:5: error: m"},
         {vertex, "0:4(5): error: appended", ""},
+        {generated, "0:2(1): error: in the header", ""},
+        {generated, "0:3(1): error: m", "s/common.incl:1:1: error: m"},
+        {generated, "0:7(2): error: m", "s/Image.frag:1:2: error: m"},
     };
     for (const auto &c : cases) {
         const std::vector<std::string> lines = locatedLines(c.log, c.origin, false);
@@ -232,7 +238,7 @@ TEST(Images, ADecoderThatDiesCostsOnlyTheImage) {
         std::ifstream in(file, std::ios::binary);
         const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};
         DecodedImage image;
-        const std::string reason = decodeApart(bytes.data(), bytes.size(), kMaxSide, image);
+        const std::string reason = decodeApart(bytes.data(), bytes.size(), kMaxSide, true, image);
         EXPECT_EQ(reason.empty(), image.pixels != nullptr) << file << ": " << reason;
     }
 }

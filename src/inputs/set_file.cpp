@@ -1,0 +1,212 @@
+// Reading quorlin.toml: toml++ parses it, and every table, key and value is
+// checked here against what the wiring knows, so that a typo is an error at
+// its line and column rather than a channel silently reading nothing.
+#include "inputs/set_file.h"
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char *const kPassNames = "(BufferA to BufferD, or an image file)";
+
+struct Problem {
+    toml::source_position at;
+    std::string what;
+};
+
+[[noreturn]] void fail(const toml::source_region &at, std::string what) {
+    throw Problem{at.begin, std::move(what)};
+}
+
+std::string inQuotes(std::string_view text) {
+    return "'" + std::string(text) + "'";
+}
+
+int programNamed(std::string_view name) {
+    for (int p = 0; p < kSamplingPrograms; ++p)
+        if (name == programName(p))
+            return p;
+    return -1;
+}
+
+int bufferNamed(std::string_view name) {
+    const int p = programNamed(name);
+    return p < kBufferPasses ? p : -1;
+}
+
+const std::string &stringOf(const toml::node &node, const std::string &key) {
+    if (!node.is_string())
+        fail(node.source(), key + " wants a string");
+    return node.as_string()->get();
+}
+
+struct Word {
+    const char *text;
+    int value;
+};
+constexpr Word kFilters[] = {{"nearest", static_cast<int>(SamplerFilter::kNearest)},
+                             {"linear", static_cast<int>(SamplerFilter::kLinear)},
+                             {"mipmap", static_cast<int>(SamplerFilter::kMipmap)}};
+constexpr Word kWraps[] = {{"clamp", static_cast<int>(SamplerWrap::kClamp)},
+                           {"repeat", static_cast<int>(SamplerWrap::kRepeat)},
+                           {"mirror", static_cast<int>(SamplerWrap::kMirror)}};
+constexpr Word kTypes[] = {{"2d", GL_TEXTURE_2D}, {"cube", GL_TEXTURE_CUBE_MAP}};
+constexpr Word kMouseStyles[] = {{"buttons", static_cast<int>(MouseStyle::kButtons)},
+                                 {"click", static_cast<int>(MouseStyle::kClick)}};
+
+template <std::size_t N>
+int wordOf(const toml::node &node, const char *key, const Word (&words)[N]) {
+    const std::string &text = stringOf(node, key);
+    std::string known;
+    for (const Word &word : words) {
+        if (text == word.text)
+            return word.value;
+        known += std::string(known.empty() ? "" : ", ") + word.text;
+    }
+    fail(node.source(), std::string("unknown ") + key + " " + inQuotes(text) + ": " + known);
+}
+
+Wire bufferWire(const toml::node &node) {
+    const std::string &name = stringOf(node, "buffer");
+    Wire wire;
+    wire.source.kind = SourceKind::kTarget;
+    wire.source.buffer = bufferNamed(name);
+    if (wire.source.buffer < 0)
+        fail(node.source(), "unknown pass " + inQuotes(name) + " " + kPassNames);
+    wire.sampling = kTargetSampling;
+    return wire;
+}
+
+Wire fileWire(const std::string &dir, const std::string &file) {
+    Wire wire;
+    wire.source.kind = SourceKind::kImage;
+    wire.source.path = dir + "/" + file;
+    return wire;
+}
+
+Wire stringWire(const std::string &dir, const toml::node &node) {
+    const std::string &text = node.as_string()->get();
+    if (bufferNamed(text) >= 0)
+        return bufferWire(node);
+    if (!hasImageExtension(text))
+        fail(node.source(), "unknown pass " + inQuotes(text) + " " + kPassNames);
+    return fileWire(dir, text);
+}
+
+Wire tableWire(const std::string &dir, const toml::table &table, const std::string &channel) {
+    static const char *const kKeys[] = {"buffer", "file", "filter", "wrap", "vflip", "type"};
+    for (auto &&[key, value] : table)
+        if (std::find(std::begin(kKeys), std::end(kKeys), key.str()) == std::end(kKeys))
+            fail(key.source(), "unknown key " + inQuotes(key.str()) + " in " + channel +
+                                   ": buffer, file, filter, wrap, vflip, type");
+    const toml::node *buffer = table.get("buffer"), *file = table.get("file");
+    const toml::node *filter = table.get("filter"), *wrap = table.get("wrap");
+    const toml::node *vflip = table.get("vflip"), *type = table.get("type");
+    const GLenum target = type ? static_cast<GLenum>(wordOf(*type, "type", kTypes)) : GL_TEXTURE_2D;
+    Wire wire;
+    if (buffer && file)
+        fail(table.source(), channel + " takes a buffer or a file, not both");
+    if (target == GL_TEXTURE_CUBE_MAP && (buffer || file))
+        fail(table.source(), "a cube channel reads nothing yet: give it no buffer or file");
+    if (target == GL_TEXTURE_CUBE_MAP)
+        wire.source.target = GL_TEXTURE_CUBE_MAP;
+    else if (buffer)
+        wire = bufferWire(*buffer);
+    else if (file)
+        wire = fileWire(dir, stringOf(*file, "file"));
+    else
+        fail(table.source(), channel + " wants a buffer or a file");
+    if (filter) {
+        wire.sampling.filter = static_cast<SamplerFilter>(wordOf(*filter, "filter", kFilters));
+        if (buffer && wire.sampling.filter == SamplerFilter::kMipmap)
+            fail(filter->source(), "a render target has no mipmaps: choose nearest or linear");
+    }
+    if (wrap)
+        wire.sampling.wrap = static_cast<SamplerWrap>(wordOf(*wrap, "wrap", kWraps));
+    if (vflip) {
+        if (!file)
+            fail(vflip->source(), "vflip applies to a file only");
+        if (!vflip->is_boolean())
+            fail(vflip->source(), "vflip wants true or false");
+        wire.source.vflip = vflip->as_boolean()->get();
+    }
+    return wire;
+}
+
+void readPass(const std::string &dir, const toml::table &table,
+              std::array<std::optional<Wire>, kShaderChannels> &channels) {
+    for (auto &&[key, value] : table) {
+        const int n = channelOf(std::string(key.str()));
+        if (n < 0)
+            fail(key.source(), "unknown key " + inQuotes(key.str()) + ": iChannel0 to iChannel3");
+        if (value.is_string())
+            channels[n] = stringWire(dir, value);
+        else if (value.is_table())
+            channels[n] = tableWire(dir, *value.as_table(), channelName(n));
+        else
+            fail(value.source(), channelName(n) + " wants a string or an inline table");
+    }
+}
+
+void readRoot(const std::string &dir, const toml::table &root, SetFile &set) {
+    for (auto &&[key, value] : root) {
+        if (key.str() == "mouse") {
+            set.mouse = static_cast<MouseStyle>(wordOf(value, "mouse", kMouseStyles));
+            continue;
+        }
+        const int p = programNamed(key.str());
+        if (p < 0 && value.is_table())
+            fail(key.source(), "unknown table " + inQuotes(key.str()) +
+                                   ": Image, BufferA, BufferB, BufferC, BufferD");
+        if (p < 0)
+            fail(key.source(), "unknown key " + inQuotes(key.str()) +
+                                   ": mouse, or a table Image, BufferA, BufferB, BufferC, BufferD");
+        if (!value.is_table())
+            fail(value.source(), std::string(programName(p)) + " wants a table");
+        readPass(dir, *value.as_table(), set.channels[p]);
+    }
+}
+
+std::string located(const toml::source_position &at, std::string_view what) {
+    return std::string(kSetFileName) + ":" + std::to_string(at.line) + ":" +
+           std::to_string(at.column) + ": " + std::string(what);
+}
+
+} // namespace
+
+std::string readSetFile(const std::string &dir, SetFile &set) {
+    const std::string path = dir + "/" + kSetFileName;
+    std::error_code error;
+    if (!fs::exists(path, error)) {
+        set = SetFile{};
+        return "";
+    }
+    // Only a regular file has an end to read to.
+    if (!fs::is_regular_file(path, error))
+        return std::string(kSetFileName) + ": not a regular file";
+    std::ifstream in(path, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    if (!in.is_open() || in.bad())
+        return std::string(kSetFileName) + ": " + std::strerror(errno);
+    SetFile read;
+    read.present = true;
+    try {
+        readRoot(dir, toml::parse(std::string_view(text), std::string_view(kSetFileName)), read);
+    } catch (const toml::parse_error &e) {
+        return located(e.source().begin, e.description());
+    } catch (const Problem &problem) {
+        return located(problem.at, problem.what);
+    }
+    set = std::move(read);
+    return "";
+}

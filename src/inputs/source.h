@@ -1,0 +1,94 @@
+// What a program's sampler reads, a source, and the one contract every kind
+// of source keeps. A kind is one file, source_KIND.cpp: a class derived from
+// Source and its factory, which together do four things:
+//   create   the factory makes the kind's GL objects from the plan's
+//            description. It is handed the previous plan's source of the same
+//            description, if any, and takes it over (a picture whose new read
+//            fails keeps the old one; a plan that reads nothing again keeps it
+//            as it is) or releases it. It returns nothing when there is
+//            nothing to read, and the plan then reads transparent black;
+//   update   once a frame, before any pass draws, for a kind whose content
+//            changes over time (updates() says so);
+//   bind     binds its texture on the active unit: before every draw of a
+//            program that reads it when perDraw(), else once, when the plan is
+//            applied, on a unit of its own;
+//   release  gives back what create made.
+// Besides, a source gives the size and, for media, the playback time that the
+// uniforms of a program reading it report.
+// A new kind: a SourceKind value, its fields in SourceSpec (and in operator==),
+// its factory declared below and listed in plan.cpp's table, and its file.
+#pragma once
+
+#include "inputs/samplers.h"
+#include "render/render_targets.h"
+
+#include <glad/gl.h>
+#include <glm/vec2.hpp>
+
+#include <memory>
+#include <string>
+
+struct FrameUniforms;
+
+enum class SourceKind { kBlack, kImage, kTarget, kKinds };
+
+// The plan's description of a source: samplers whose sources are described
+// alike read one source, decoded and uploaded once.
+struct SourceSpec {
+    SourceKind kind = SourceKind::kBlack;
+    GLenum target = GL_TEXTURE_2D; // GL_TEXTURE_2D, or GL_TEXTURE_CUBE_MAP for a samplerCube
+    std::string path;              // kImage: the file
+    bool vflip = true;             // kImage: (0, 0) is the file's bottom-left pixel
+    int buffer = -1;               // kTarget: the buffer pass whose target it reads
+};
+inline bool operator==(const SourceSpec &a, const SourceSpec &b) {
+    return a.kind == b.kind && a.target == b.target && a.path == b.path && a.vflip == b.vflip &&
+           a.buffer == b.buffer;
+}
+
+class Source;
+
+// What a factory is given besides the description.
+struct SourceContext {
+    SamplerSettings sampling; // its texture's own sampling: its first reader's
+    bool mipmaps;             // some reader filters with mipmaps
+    std::string reader;       // the first sampler reading it, for messages
+    bool reread;              // false: a change of view, not a reload: nothing is read again
+    const RenderTargets *targets;
+    glm::vec2 renderSize;
+    GLint *maxSide; // GL_MAX_TEXTURE_SIZE, asked at the first need (0 until then)
+};
+
+class Source {
+  public:
+    explicit Source(const SourceSpec &spec) : spec(spec) {}
+    virtual ~Source() = default;
+    Source(const Source &) = delete;
+    Source &operator=(const Source &) = delete;
+
+    virtual bool updates() const { return false; }
+    virtual void update(const FrameUniforms &) {}
+    virtual bool perDraw() const { return false; }
+    virtual void bind() const = 0;
+    virtual void release() = 0;
+    // Width and height of what it reads: iChannelResolution, NAMEResolution.
+    virtual glm::vec2 size() const = 0;
+    // The playback time of its media, for iChannelTime; false: it has none.
+    virtual bool mediaTime(float &) const { return false; }
+
+    const SourceSpec spec;
+};
+
+using SourceFactory = std::unique_ptr<Source> (*)(const SourceSpec &, const SourceContext &,
+                                                  std::unique_ptr<Source> previous);
+
+// Transparent black, 1 x 1: an unwired channel, a sampler without a picture.
+std::unique_ptr<Source> createBlackSource(const SourceSpec &spec, const SourceContext &context,
+                                          std::unique_ptr<Source> previous);
+// A picture file, decoded apart and uploaded.
+std::unique_ptr<Source> createImageSource(const SourceSpec &spec, const SourceContext &context,
+                                          std::unique_ptr<Source> previous);
+// A buffer pass's render target: this frame's picture for a pass that runs
+// after it, the previous frame's for itself and the passes before it.
+std::unique_ptr<Source> createTargetSource(const SourceSpec &spec, const SourceContext &context,
+                                           std::unique_ptr<Source> previous);
