@@ -45,6 +45,8 @@ struct LoopState {
     double lastMouse[kMouseValues] = {};
     bool clickStyle = false; // iMouse reads the click style's values
     ClickMouse click;
+    bool controlRule = false; // the window's keys go to the shader's keyboard
+    ScriptPlayer script;
     int status = 0;
     ErrorBand band;
     bool bandChanged = false; // since the last pass
@@ -68,7 +70,7 @@ void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;
     }
     prepareTargets(scene, state.view);
-    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.cube, scene.resolution, true);
     watcher.watchAlso(scene.inputs.plan.watched);
     showFailure(state, setProblem.empty() ? scene.programs.failure
                                           : std::vector<std::string>{"quorlin: " + setProblem});
@@ -142,7 +144,7 @@ void changeView(Scene &scene, const ShaderFiles &files, LoopState &state, int vi
     prepareTargets(scene, view);
     if (scene.programs.active == running)
         return;
-    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, false);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.cube, scene.resolution, false);
     watcher.watchAlso(scene.inputs.plan.watched);
 }
 
@@ -150,9 +152,23 @@ void handleCommands(unsigned pressed, LoopState &state, Scene &scene, const Shad
                     const std::string &shaderDir, ShaderWatcher &watcher) {
     if (pressed & (1u << kReloadKey))
         reload(scene, files, shaderDir, state, watcher);
-    for (int view = 0; view <= kBufferPasses; ++view)
+    for (int view = 0; view <= kCubeView; ++view)
         if (pressed & (1u << (kView0Key + view)))
             changeView(scene, files, state, view, watcher);
+}
+
+// While a running program reads the keyboard, the window's keys go to it,
+// unless a script alone feeds the shader; the line says so when that begins.
+void followKeyboard(Scene &scene, LoopState &state, const Options &options) {
+    const bool rule = scene.inputs.plan.readsKeyboard && !options.scripted;
+    if (rule == state.controlRule)
+        return;
+    state.controlRule = rule;
+    routeKeys(rule ? &scene.inputs.keyboard : nullptr);
+    if (rule)
+        std::cout << kControlRuleLine << std::endl;
+    else
+        scene.inputs.keyboard = Keyboard{}; // what is held now would stay held
 }
 
 } // namespace
@@ -176,6 +192,9 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
     Recording recording(options, scene.resolution);
     state.running = options.frames > 0 || recording.records();
     state.view = options.view;
+    // Space belongs to the shader then: rendering cannot wait for it.
+    followKeyboard(scene, state, options);
+    state.running = state.running || state.controlRule;
     Pacer pacer = startPacing(window, options);
     ShaderWatcher watcher;
     if (options.watch) {
@@ -195,11 +214,18 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         if (options.watch && watcher.changed(now))
             reload(scene, files, shaderDir, state, watcher);
         followMouseStyle(window, scene, state);
+        followKeyboard(scene, state, options);
 
         if (state.running) {
             // A run may start later in the sequence: frame numbers and the
             // clock continue from there.
             const int frame = options.startFrame + state.rendered;
+            // A script's pointer replaces the window's.
+            if (options.scripted) {
+                playScript(options.input, state.script, frame, scene.inputs.keyboard);
+                std::copy(std::begin(state.script.mouse), std::end(state.script.mouse),
+                          state.mouse);
+            }
             const float time = options.fixedClock
                                    ? static_cast<float>(options.startTime + frame / options.rate)
                                    : static_cast<float>(now);
@@ -220,7 +246,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
             if (state.clickStyle)
                 stepClickMouse(state.click, state.mouse[kCursorX], state.mouse[kCursorY],
-                               state.mouse[kLeftButton] != 0.0);
+                               state.mouse[kLeftButton] != 0.0 || state.script.leftPressed);
             updateInputs(scene.inputs.plan, uniforms);
             const bool passesRan = renderBufferPasses(scene, uniforms);
             recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
@@ -230,6 +256,7 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             nbFrames++;
             state.last = uniforms;
             state.rendered++;
+            frameRendered(scene.inputs.keyboard);
             if (!recording.frameDone(state.rendered))
                 glfwSetWindowShouldClose(window, true);
             if (state.rendered == options.frames) {

@@ -3,6 +3,7 @@
 
 #include "app/frame_loop.h"
 #include "app/progress.h"
+#include "inputs/keyboard.h"
 
 #include <glad/gl.h>
 
@@ -13,7 +14,7 @@ namespace {
 enum MouseSlot { kCursorX, kCursorY, kLeftButton, kRightButton };
 
 const int kCommandKeyCodes[kCommandKeys] = {
-    GLFW_KEY_R, GLFW_KEY_S, GLFW_KEY_0, GLFW_KEY_1, GLFW_KEY_2, GLFW_KEY_3, GLFW_KEY_4,
+    GLFW_KEY_R, GLFW_KEY_S, GLFW_KEY_0, GLFW_KEY_1, GLFW_KEY_2, GLFW_KEY_3, GLFW_KEY_4, GLFW_KEY_5,
 };
 
 // The keys whose presses are latched: the command keys, then these two.
@@ -23,6 +24,8 @@ glm::ivec2 lastFramebufferSize{0, 0};
 // Presses seen in key events and not yet acted on; set inside event polling,
 // which hands the callback no state of the loop's.
 int latchedPresses[kLatchedKeys] = {};
+// The keyboard the shader reads, while one does; set by the loop.
+Keyboard *shaderKeyboard = nullptr;
 
 int latchOf(int key) {
     if (key == GLFW_KEY_SPACE)
@@ -41,6 +44,12 @@ bool takePress(int latch) {
         return false;
     --latchedPresses[latch];
     return true;
+}
+
+// A key held, as far as Quorlin's own keys go: while the shader reads the
+// keyboard they come only from presses with Control, which events carry.
+bool polledDown(GLFWwindow *window, int key) {
+    return shaderKeyboard == nullptr && glfwGetKey(window, key) == GLFW_PRESS;
 }
 
 } // namespace
@@ -65,19 +74,19 @@ void processInput(GLFWwindow *window, double *mouse, bool *running, bool *spaceH
 
     // A press both latched and seen held acts once.
     const bool latched = takePress(kSpaceLatch);
-    if ((glfwGetKey(window, GLFW_KEY_SPACE) == GLFW_PRESS && !*spaceHeld) || latched) {
+    if ((polledDown(window, GLFW_KEY_SPACE) && !*spaceHeld) || latched) {
         *running = !*running;
         lt = glfwGetTime();
         *spaceHeld = true;
     }
-    if (glfwGetKey(window, GLFW_KEY_SPACE) == GLFW_RELEASE)
+    if (!polledDown(window, GLFW_KEY_SPACE))
         *spaceHeld = false;
 }
 
 unsigned pollCommandKeys(GLFWwindow *window, CommandLatches &latches) {
     unsigned pressed = 0;
     for (int k = 0; k < kCommandKeys; ++k) {
-        const bool down = glfwGetKey(window, kCommandKeyCodes[k]) == GLFW_PRESS;
+        const bool down = polledDown(window, kCommandKeyCodes[k]);
         const bool latched = takePress(k);
         if ((down && !latches.held[k]) || latched)
             pressed |= 1u << k;
@@ -86,10 +95,24 @@ unsigned pollCommandKeys(GLFWwindow *window, CommandLatches &latches) {
     return pressed;
 }
 
-void key_callback(GLFWwindow *, int key, int, int action, int) {
+void key_callback(GLFWwindow *, int key, int, int action, int mods) {
+    const bool control = (mods & GLFW_MOD_CONTROL) != 0;
     const int latch = latchOf(key);
-    if (action == GLFW_PRESS && latch >= 0)
+    const bool own = shaderKeyboard == nullptr || control || key == GLFW_KEY_ESCAPE;
+    if (action == GLFW_PRESS && latch >= 0 && own)
         ++latchedPresses[latch];
+    const int code = browserKeyCode(key);
+    if (shaderKeyboard == nullptr || key == GLFW_KEY_ESCAPE || code == 0)
+        return;
+    // A release goes to the shader whatever was held; a repeat is no press.
+    if (action == GLFW_PRESS && !control)
+        keyDown(*shaderKeyboard, code);
+    else if (action == GLFW_RELEASE)
+        keyUp(*shaderKeyboard, code);
+}
+
+void routeKeys(Keyboard *keyboard) {
+    shaderKeyboard = keyboard;
 }
 
 bool pressesPending() {

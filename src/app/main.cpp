@@ -75,13 +75,18 @@ int main(int argc, char **argv) {
     }
 
     const ShaderFiles files = shaderFilesIn(shaderDir);
-    Scene scene{buildPrograms(files, wiring), createImageQuad(),
+    Scene scene{buildPrograms(files, wiring),
+                createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
-                createViewerQuad(), createRenderTargets(options.width, options.height),
-                glm::vec2(options.width, options.height), Inputs{wiring, {}, 0, 0}};
+                createViewerQuad(),
+                createRenderTargets(options.width, options.height),
+                glm::vec2(options.width, options.height),
+                Inputs{wiring, {}, 0, 0, {}, false},
+                {},
+                {}};
     buildBufferPasses(scene.programs, files, scene.inputs.wiring, options.view);
     prepareTargets(scene, options.view);
-    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.cube, scene.resolution, true);
     rememberFramebufferSize(window);
 
     scene.programs.image.use();
@@ -93,6 +98,8 @@ int main(int argc, char **argv) {
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);
     deleteRenderTargets(scene.targets);
+    deleteCubeTarget(scene.cube);
+    deleteCubeCross(scene.cross);
     // The programs go with the context here.
     glfwTerminate();
     return status;

@@ -9,18 +9,25 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace {
 
 // Four float targets of this size already take several GiB.
 constexpr int kMaxSide = 8192;
-constexpr int kViews = 4;
+constexpr int kViews = 5;
 constexpr double kMaxTime = 1e7;
 constexpr double kMaxRate = 1e6;
 constexpr int kMaxFps = 1000;
 
 struct UsageError {
+    std::string message;
+};
+
+// A file named on the command line that is not as it should be: its own
+// line, without the hint to read the usage.
+struct FileError {
     std::string message;
 };
 
@@ -83,6 +90,19 @@ void parseImageChoices(const std::vector<std::string> &textures,
     }
 }
 
+void readScript(const std::string &path, Options &options) {
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(path, ignored))
+        throw UsageError{"--input: '" + path + "' is not a file"};
+    std::ifstream in(path);
+    if (!in)
+        throw UsageError{"--input: '" + path + "' cannot be read"};
+    const std::string problem = parseInputScript(in, path, options.input);
+    if (!problem.empty())
+        throw FileError{problem};
+    options.scripted = true;
+}
+
 } // namespace
 
 ParseResult refuseUsage(const std::string &message, std::ostream &err) {
@@ -124,7 +144,9 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                    "Largest channel difference --expect lets pass (default 2)")
         ->check(CLI::Range(0, 255));
     app.add_flag("--watch", options.watch, "Reload the shaders when a file of the set changes");
-    app.add_option("--view", options.view, "Show render target N (1 to 4) instead of the image")
+    app.add_option(
+           "--view", options.view,
+           "Show render target N (1 to 4), or the cube-map pass's faces (5), instead of the image")
         ->check(CLI::Range(0, kViews));
     app.add_option("--max-fps", options.maxFps,
                    "Render at most N frames a second; sleep while paused")
@@ -135,6 +157,7 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                                   "empty directory DIR, then exit")
                        ->type_name("DIR");
     std::vector<std::string> textures, samplers;
+    std::string script;
     app.add_option("--texture", textures, "Sampler NAME reads image FILE (repeatable)")
         ->type_name("NAME=FILE")
         ->allow_extra_args(false);
@@ -143,8 +166,13 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                    "comma-separated (repeatable)")
         ->type_name("NAME=OPTIONS")
         ->allow_extra_args(false);
+    auto *input = app.add_option("--input", script,
+                                 "Key and mouse events before chosen frames, one a line: FRAME key "
+                                 "down|up CODE, or FRAME mouse X Y [down|up] [left|right]")
+                      ->type_name("FILE");
     app.footer("Keys: space starts and pauses, R reloads, S saves a screenshot, 1-4 show a "
-               "render target, 0 the image, Escape quits." +
+               "render target, 5 the cube-map pass, 0 the image, Escape quits; while the shader "
+               "reads the keyboard, all but Escape need Control." +
                (examplesDir.empty() ? "" : "\n\nExample sets: " + examplesDir));
 
     try {
@@ -158,7 +186,10 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
             throw UsageError{"--time and --rate take finite numbers"};
         checkPaths(options);
         parseImageChoices(textures, samplers, options);
-        options.fixedClock = time->count() > 0 || rate->count() > 0 || start->count() > 0;
+        if (input->count() > 0)
+            readScript(script, options);
+        options.fixedClock =
+            time->count() > 0 || rate->count() > 0 || start->count() > 0 || options.scripted;
         const std::string unusable = applyRecordingRules(options, rate->count() > 0);
         if (!unusable.empty())
             throw UsageError{unusable};
@@ -173,6 +204,9 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         return {false, kUsageStatus};
     } catch (const UsageError &e) {
         return refuseUsage(e.message, err);
+    } catch (const FileError &e) {
+        err << "quorlin: " << e.message << std::endl;
+        return {false, kUsageStatus};
     }
     if ((!options.output.empty() || !options.expect.empty()) && options.frames == 0)
         options.frames = 1;

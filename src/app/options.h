@@ -1,6 +1,7 @@
 // The command line, parsed once into a plain value that the rest reads.
 #pragma once
 
+#include "inputs/input_script.h"
 #include "inputs/samplers.h"
 
 #include <ostream>
@@ -29,6 +30,8 @@ struct Options {
     int startFrame = 0;
     std::string expect; // a reference PNG to compare the last frame with
     int tolerance = 2;
+    bool scripted = false; // --input: the script, not the window, gives keys and pointer
+    InputScript input;
 };
 
 // The status of a command that cannot be run as given.

@@ -45,6 +45,7 @@ struct InputPlan {
     // Files, relative to the shader directory, whose saving changes what binds.
     std::vector<std::string> watched;
     std::set<std::string> said; // the lines making it printed
+    bool readsKeyboard = false; // a running program samples the keyboard
 };
 
 struct Inputs {
@@ -53,6 +54,8 @@ struct Inputs {
     // The context's limits, asked at the first need and kept: they never change.
     GLint maxSide = 0;
     GLint maxUnits = 0;
+    Keyboard keyboard; // what key events and input scripts have made of it
+    bool seamless = false;
 };
 
 // Replaces the plan by one for the programs as they are now built, the
@@ -64,7 +67,7 @@ struct Inputs {
 // and each choice no program uses. Makes no GL call for a set whose programs
 // sample nothing. May change the current program; leaves texture unit 0 active.
 void buildPlan(Inputs &inputs, const Programs &programs, const RenderTargets &targets,
-               glm::vec2 renderSize, bool reread);
+               const CubeTarget &cube, glm::vec2 renderSize, bool reread);
 
 // Once a frame, before the passes draw.
 void updateInputs(const InputPlan &plan, const FrameUniforms &frame);

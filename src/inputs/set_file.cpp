@@ -17,7 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char *const kPassNames = "(BufferA to BufferD, or an image file)";
+const char *const kPassNames = "(BufferA to BufferD, CubeA, keyboard, or an image file)";
+const char *const kTables = "Image, BufferA, BufferB, BufferC, BufferD, CubeA";
+const char *const kKeyboard = "keyboard";
+const std::string kFaceMark = "{face}";
 
 struct Problem {
     toml::source_position at;
@@ -76,14 +79,38 @@ int wordOf(const toml::node &node, const char *key, const Word (&words)[N]) {
     fail(node.source(), std::string("unknown ") + key + " " + inQuotes(text) + ": " + known);
 }
 
+// A buffer's target, or the cube-map pass's cube.
 Wire bufferWire(const toml::node &node) {
     const std::string &name = stringOf(node, "buffer");
     Wire wire;
     wire.source.kind = SourceKind::kTarget;
     wire.source.buffer = bufferNamed(name);
+    if (name == programName(kCubeA)) {
+        wire.source.kind = SourceKind::kCubePass;
+        wire.source.target = GL_TEXTURE_CUBE_MAP;
+        wire.source.buffer = kCubeA;
+    }
     if (wire.source.buffer < 0)
         fail(node.source(), "unknown pass " + inQuotes(name) + " " + kPassNames);
     wire.sampling = kTargetSampling;
+    return wire;
+}
+
+Wire keyboardWire() {
+    Wire wire;
+    wire.source.kind = SourceKind::kKeyboard;
+    wire.sampling = kKeyboardSampling;
+    return wire;
+}
+
+Wire cubeWire(const std::string &dir, const toml::node &node) {
+    const std::string &faces = stringOf(node, "cube");
+    if (faces.find(kFaceMark) == std::string::npos)
+        fail(node.source(), "a cube's file name wants {face}, which stands for px nx py ny pz nz");
+    Wire wire;
+    wire.source.kind = SourceKind::kCube;
+    wire.source.target = GL_TEXTURE_CUBE_MAP;
+    wire.source.path = dir + "/" + faces;
     return wire;
 }
 
@@ -96,7 +123,9 @@ Wire fileWire(const std::string &dir, const std::string &file) {
 
 Wire stringWire(const std::string &dir, const toml::node &node) {
     const std::string &text = node.as_string()->get();
-    if (bufferNamed(text) >= 0)
+    if (text == kKeyboard)
+        return keyboardWire();
+    if (bufferNamed(text) >= 0 || text == programName(kCubeA))
         return bufferWire(node);
     if (!hasImageExtension(text))
         fail(node.source(), "unknown pass " + inQuotes(text) + " " + kPassNames);
@@ -104,28 +133,34 @@ Wire stringWire(const std::string &dir, const toml::node &node) {
 }
 
 Wire tableWire(const std::string &dir, const toml::table &table, const std::string &channel) {
-    static const char *const kKeys[] = {"buffer", "file", "filter", "wrap", "vflip", "type"};
+    static const char *const kKeys[] = {"buffer", "file",  "cube", "filter",
+                                        "wrap",   "vflip", "type"};
     for (auto &&[key, value] : table)
         if (std::find(std::begin(kKeys), std::end(kKeys), key.str()) == std::end(kKeys))
             fail(key.source(), "unknown key " + inQuotes(key.str()) + " in " + channel +
-                                   ": buffer, file, filter, wrap, vflip, type");
+                                   ": buffer, file, cube, filter, wrap, vflip, type");
     const toml::node *buffer = table.get("buffer"), *file = table.get("file");
+    const toml::node *cube = table.get("cube");
     const toml::node *filter = table.get("filter"), *wrap = table.get("wrap");
     const toml::node *vflip = table.get("vflip"), *type = table.get("type");
-    const GLenum target = type ? static_cast<GLenum>(wordOf(*type, "type", kTypes)) : GL_TEXTURE_2D;
     Wire wire;
-    if (buffer && file)
-        fail(table.source(), channel + " takes a buffer or a file, not both");
-    if (target == GL_TEXTURE_CUBE_MAP && (buffer || file))
-        fail(table.source(), "a cube channel reads nothing yet: give it no buffer or file");
-    if (target == GL_TEXTURE_CUBE_MAP)
-        wire.source.target = GL_TEXTURE_CUBE_MAP;
-    else if (buffer)
+    if ((buffer != nullptr) + (file != nullptr) + (cube != nullptr) > 1)
+        fail(table.source(), channel + " takes one of a buffer, a file or a cube");
+    if (buffer)
         wire = bufferWire(*buffer);
     else if (file)
         wire = fileWire(dir, stringOf(*file, "file"));
-    else
-        fail(table.source(), channel + " wants a buffer or a file");
+    else if (cube)
+        wire = cubeWire(dir, *cube);
+    const GLenum target =
+        type ? static_cast<GLenum>(wordOf(*type, "type", kTypes)) : wire.source.target;
+    const bool reads = buffer || file || cube;
+    // Alone, a cube type declares the channel's sampler and reads nothing.
+    if (!reads && target != GL_TEXTURE_CUBE_MAP)
+        fail(table.source(), channel + " wants a buffer, a file or a cube");
+    if (reads && target != wire.source.target)
+        fail(type->source(), "the type does not match what " + channel + " reads");
+    wire.source.target = target;
     if (filter) {
         wire.sampling.filter = static_cast<SamplerFilter>(wordOf(*filter, "filter", kFilters));
         if (buffer && wire.sampling.filter == SamplerFilter::kMipmap)
@@ -166,11 +201,10 @@ void readRoot(const std::string &dir, const toml::table &root, SetFile &set) {
         }
         const int p = programNamed(key.str());
         if (p < 0 && value.is_table())
-            fail(key.source(), "unknown table " + inQuotes(key.str()) +
-                                   ": Image, BufferA, BufferB, BufferC, BufferD");
+            fail(key.source(), "unknown table " + inQuotes(key.str()) + ": " + kTables);
         if (p < 0)
-            fail(key.source(), "unknown key " + inQuotes(key.str()) +
-                                   ": mouse, or a table Image, BufferA, BufferB, BufferC, BufferD");
+            fail(key.source(),
+                 "unknown key " + inQuotes(key.str()) + ": mouse, or a table " + kTables);
         if (!value.is_table())
             fail(value.source(), std::string(programName(p)) + " wants a table");
         readPass(dir, *value.as_table(), set.channels[p]);

@@ -46,6 +46,23 @@ void setInputs(const Shader &shader, int program, const ProgramInputs &inputs,
     bindDrawInputs(scene.inputs.plan, program);
 }
 
+// Six draws, one a face, with the face size as iResolution.
+void renderCubePass(Scene &scene, const FrameUniforms &uniforms) {
+    const BufferPass &pass = scene.programs.buffers[kCubeA];
+    FrameUniforms faces = uniforms;
+    faces.resolution = glm::vec2(kCubeFaceSize, kCubeFaceSize);
+    glViewport(0, 0, kCubeFaceSize, kCubeFaceSize);
+    pass.shader->use();
+    glBindVertexArray(scene.imageQuad.vao);
+    setInputs(*pass.shader, kCubeA, pass.inputs, faces, scene);
+    for (int face = 0; face < kCubeFaces; ++face) {
+        bindCubeFace(scene.cube, face);
+        glUniform1i(pass.inputs.cubeFace, face);
+        drawQuad();
+    }
+    finishCubeWrite(scene.cube);
+}
+
 } // namespace
 
 void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 resolution) {
@@ -60,18 +77,24 @@ void prepareTargets(Scene &scene, int view) {
     unsigned used = programs.imageInputs.reads | programs.active;
     if (view > 0)
         used |= passBit(view - 1);
-    for (int x = 0; x < kBufferPasses; ++x) {
+    unsigned feedback = 0; // passes that read their own target
+    for (int x = 0; x < kPasses; ++x) {
         const BufferPass &pass = programs.buffers[x];
         if (pass.shader)
             used |= pass.inputs.reads;
-        // A pass reading its own target must not read the texture it writes.
         if ((programs.active & passBit(x)) && (pass.inputs.reads & passBit(x)))
+            feedback |= passBit(x);
+    }
+    // A pass reading its own target must not read the texture it writes.
+    for (int x = 0; x < kBufferPasses; ++x)
+        if (feedback & passBit(x))
             addSpare(scene.targets[x], static_cast<int>(scene.resolution.x),
                      static_cast<int>(scene.resolution.y));
-    }
     for (int x = 0; x < kBufferPasses; ++x)
         if (used & passBit(x))
             clearOnFirstUse(scene.targets[x]);
+    if (used & passBit(kCubeA))
+        prepareCubeTarget(scene.cube, feedback & passBit(kCubeA));
 }
 
 bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
@@ -92,6 +115,8 @@ bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
         drawQuad();
         finishWrite(target);
     }
+    if (programs.active & passBit(kCubeA))
+        renderCubePass(scene, uniforms);
     return true;
 }
 
@@ -105,10 +130,15 @@ void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool 
 
 void drawImage(Scene &scene, const FrameUniforms &uniforms, int view) {
     clearBoundFramebuffer();
+    // The viewer's unit shows a target by its texture's own sampling.
+    if (view > 0 && scene.inputs.plan.drawSamplers)
+        glBindSampler(0, 0);
+    if (view == kCubeView) {
+        if (currentCube(scene.cube) != 0)
+            drawCubeCross(scene.cross, currentCube(scene.cube), scene.viewerQuad.vao);
+        return;
+    }
     if (view > 0) {
-        // The viewer's unit shows a target by its texture's own sampling.
-        if (scene.inputs.plan.drawSamplers)
-            glBindSampler(0, 0);
         DisplayFramebufferTexture(currentTexture(scene.targets[view - 1]), &scene.programs.viewer,
                                   scene.viewerQuad.vao, uniforms.resolution);
         return;

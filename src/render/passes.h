@@ -3,6 +3,8 @@
 #pragma once
 
 #include "inputs/plan.h"
+#include "render/cube_cross.h"
+#include "render/cube_target.h"
 #include "render/frame_date.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
@@ -29,11 +31,16 @@ struct Scene {
     RenderTargets targets;
     glm::vec2 resolution; // the render size, also the targets' size
     Inputs inputs;
+    CubeTarget cube; // made when the cube-map pass first runs
+    CubeCross cross;
 };
 
+// The view that shows the cube-map pass's faces; 1 to 4 show the buffers.
+constexpr int kCubeView = kCubeA + 1;
+
 // Gives every target that the programs read, write or that view shows (1 to
-// 4; 0 is the image) its first clear, and a second texture to each target
-// whose pass reads it. Run after each (re)build and change of view, never
+// 4, the cube 5; 0 is the image) its first clear, and a second texture to
+// each target whose pass reads it. Run after each (re)build and change of view, never
 // per frame; does nothing for a set without buffer passes that shows the image.
 void prepareTargets(Scene &scene, int view);
 
@@ -41,12 +48,14 @@ void prepareTargets(Scene &scene, int view);
 void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 resolution);
 
 // Renders the active buffer passes in the order A to D, each into its target
-// with the viewport at the render size. Returns whether any ran, in which
-// case the viewport is left at the render size.
+// with the viewport at the render size, then the cube-map pass into the six
+// faces of its cube. Returns whether any ran, in which case the viewport is
+// left at the render size or the face size.
 bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms);
 
 // Binds the default framebuffer, clears it and draws the image, or target
-// view - 1 through the viewer when view is 1 to 4. Sets the viewport to
+// view - 1 through the viewer when view is 1 to 4, or the cube's faces as a
+// cross when it is kCubeView. Sets the viewport to
 // windowSize only when restoreViewport is set.
 void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool restoreViewport,
                     glm::ivec2 windowSize);

@@ -12,6 +12,17 @@ namespace {
 
 // Used only when the source declares no colour output of its own.
 const char *const kOwnOutput = "quorlinFragColor";
+const char *const kImageEntry = "mainImage";
+const char *const kCubeEntry = "mainCubemap";
+// For each face of a cube map, in GL's order (+X, -X, +Y, -Y, +Z, -Z), the
+// directions in which its s and t grow and the face's own, as columns: from
+// the cube map's table, so that a direction made of them reads that very
+// texel.
+const char *const kCubeFaces =
+    "const mat3 quorlinFaces[6] = mat3[6](\n"
+    "    mat3(0, 0, -1, 0, -1, 0, 1, 0, 0), mat3(0, 0, 1, 0, -1, 0, -1, 0, 0),\n"
+    "    mat3(1, 0, 0, 0, 0, 1, 0, 1, 0), mat3(1, 0, 0, 0, 0, -1, 0, -1, 0),\n"
+    "    mat3(1, 0, 0, 0, -1, 0, 0, 0, 1), mat3(-1, 0, 0, 0, -1, 0, 0, 0, -1));\n";
 const char *const kGeneratedHead = "#version 330 core\n"
                                    "uniform vec3 iResolution;\n"
                                    "uniform float iTime;\n"
@@ -103,11 +114,13 @@ std::string colourOutput(const std::string &text) {
 std::string composeFragment(const std::string &header, const std::string &common,
                             const std::string &file) {
     std::string source = header + common + file;
+    const bool cube = file.find(kCubeEntry) != std::string::npos;
+    const char *const entry = cube ? kCubeEntry : kImageEntry;
     // Most files never name it: spare them the scan.
-    if (file.find("mainImage") == std::string::npos)
+    if (!cube && file.find(entry) == std::string::npos)
         return source;
     const std::string code = withoutComments(source);
-    if (!namesFunction(withoutComments(file), "mainImage") || namesFunction(code, "main"))
+    if (!namesFunction(withoutComments(file), entry) || namesFunction(code, "main"))
         return source;
     std::string output = colourOutput(code);
     // A line of its own, even after a file that ends without a line end.
@@ -116,7 +129,14 @@ std::string composeFragment(const std::string &header, const std::string &common
         output = kOwnOutput;
         source += "out vec4 " + output + ";\n";
     }
-    return source + "void main() { mainImage(" + output + ", gl_FragCoord.xy); }\n";
+    if (!cube)
+        return source + "void main() { mainImage(" + output + ", gl_FragCoord.xy); }\n";
+    return source + "uniform int " + kCubeFaceUniform + ";\n" + kCubeFaces +
+           "void main() {\n"
+           "    vec2 st = gl_FragCoord.xy * (2.0 / " +
+           std::to_string(kCubeFaceSize) + ".0) - 1.0;\n    mainCubemap(" + output +
+           ", gl_FragCoord.xy, vec3(0.0), quorlinFaces[" + kCubeFaceUniform +
+           "] * vec3(st, 1.0));\n}\n";
 }
 
 bool declaresVersion(const std::string &text) {

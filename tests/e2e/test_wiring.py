@@ -68,11 +68,11 @@ RUNS = [
 ]
 # (quorlin.toml, the line on standard error)
 BAD_SET_FILES = [
-    ("[Imag]\n", "1:2: unknown table 'Imag': Image, BufferA, BufferB, BufferC, BufferD"),
+    ("[Imag]\n", "1:2: unknown table 'Imag': Image, BufferA, BufferB, BufferC, BufferD, CubeA"),
     ("[Image]\niChannel4 = 'BufferA'\n", "2:1: unknown key 'iChannel4': iChannel0 to iChannel3"),
-    ("[Image]\niChannel0 = 'BuferA'\n", "2:13: unknown pass 'BuferA' (BufferA to BufferD, or an image file)"),
+    ("[Image]\niChannel0 = 'BuferA'\n", "2:13: unknown pass 'BuferA' (BufferA to BufferD, CubeA, keyboard, or an image file)"),
     ("[Image]\niChannel0 = { file = 'a.png', filtr = 'nearest' }\n",
-     "2:31: unknown key 'filtr' in iChannel0: buffer, file, filter, wrap, vflip, type"),
+     "2:31: unknown key 'filtr' in iChannel0: buffer, file, cube, filter, wrap, vflip, type"),
     ("[Image]\niChannel0 = { buffer = 'BufferA', filter = 'mipmap' }\n",
      "2:44: a render target has no mipmaps: choose nearest or linear"),
     ("[Image]\niChannel0 = { file = 'a.png', wrap = 'clampy' }\n", "2:38: unknown wrap 'clampy': clamp, repeat, mirror"),

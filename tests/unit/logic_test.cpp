@@ -71,11 +71,12 @@ TEST(Options, BadUsageNamesTheProblem) {
          "--rate: a GIF plays at most 50 frames per second, not 50.5"},
         {"--expect /none.png", "--expect: '/none.png' does not exist"},
         {"--expect /dev/null", "--expect: '/dev/null' is not a PNG"},
+        {"--input /none", "--input: '/none' is not a file"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(parse(c[0]), start + c[1] + hint);
     // In the library's own wording, on one line.
-    for (const char *line : {"--frames 0", "--frames x", "--view 5", "--rate 0", "--time 1e8",
+    for (const char *line : {"--frames 0", "--frames x", "--view 6", "--rate 0", "--time 1e8",
                              "--bogus", "a b", "--max-fps 0", "--max-fps 1001", "--new a --new b",
                              "--start-frame -1", "--tolerance 256"}) {
         const std::string printed = parse(line);
