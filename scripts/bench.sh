@@ -10,6 +10,7 @@
 #                                      per frame with four images, memory (bench/images.py)
 #   scripts/bench.sh --recording       recording figures: mp4 and PNG sequence, memory
 #   scripts/bench.sh --wiring          the wired four-buffer chain against the reference
+#   scripts/bench.sh --keyboard-cube   the keyboard wired vs not; the cube-map pass vs the reference
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -24,6 +25,10 @@ case "${1:-}" in
     shift
     exec /usr/bin/python3 "$root/bench/recording.py" --quorlin "$build/quorlin" \
         --png-encode "$build/bench/quorlin_png_encode" --shaders "$root/Shaders" "$@" ;;
+--keyboard-cube)
+    shift
+    exec /usr/bin/python3 "$root/bench/keyboard_cube.py" --quorlin "$build/quorlin" \
+        --reference "$build/bench/quorlin_reference" --shaders "$root/Shaders" "$@" ;;
 --images)
     shift
     exec /usr/bin/python3 "$root/bench/images.py" --quorlin "$build/quorlin" \
