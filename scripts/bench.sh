@@ -11,13 +11,14 @@
 #   scripts/bench.sh --recording       recording figures: mp4 and PNG sequence, memory
 #   scripts/bench.sh --wiring          the wired four-buffer chain against the reference
 #   scripts/bench.sh --keyboard-cube   the keyboard wired vs not; the cube-map pass vs the reference
+#   scripts/bench.sh --params          16 parameters, the panel shown, an OSC burst (bench/params.py)
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quorlin quorlin_reference quorlin_image_reference \
-    quorlin_png_encode >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
+    quorlin_png_encode quorlin_osc_sender >"$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
 case "${1:-}" in
 --pace) shift; exec /usr/bin/python3 "$root/bench/pace.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --band) shift; exec /usr/bin/python3 "$root/bench/band.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
@@ -29,6 +30,10 @@ case "${1:-}" in
     shift
     exec /usr/bin/python3 "$root/bench/keyboard_cube.py" --quorlin "$build/quorlin" \
         --reference "$build/bench/quorlin_reference" --shaders "$root/Shaders" "$@" ;;
+--params)
+    shift
+    exec /usr/bin/python3 "$root/bench/params.py" --quorlin "$build/quorlin" \
+        --sender "$build/bench/quorlin_osc_sender" --shaders "$root/Shaders" "$@" ;;
 --images)
     shift
     exec /usr/bin/python3 "$root/bench/images.py" --quorlin "$build/quorlin" \

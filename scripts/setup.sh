@@ -12,7 +12,9 @@ packages=(
     libglfw3-dev python3-glad libglm-dev libstb-dev libgtest-dev
     libgl1-mesa-dri libglx-mesa0 xvfb xauth
     libcli11-dev xdotool python3 python3-xlib python3-pil apitrace hyperfine time
-    valgrind clang libclang-rt-14-dev help2man man-db ffmpeg libtomlplusplus-dev
+    valgrind clang libclang-rt-14-dev help2man man-db ffmpeg
+    libtomlplusplus-dev liblo-dev liblo-tools libimgui-dev
+    nlohmann-json3-dev
 )
 
 missing=()

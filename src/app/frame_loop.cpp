@@ -4,6 +4,7 @@
 #include "app/click_mouse.h"
 #include "app/input.h"
 #include "app/pacing.h"
+#include "app/tuning.h"
 #include "output/picture.h"
 #include "output/recording.h"
 #include "render/error_band.h"
@@ -72,6 +73,7 @@ void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir
     prepareTargets(scene, state.view);
     buildPlan(scene.inputs, scene.programs, scene.targets, scene.cube, scene.resolution, true);
     watcher.watchAlso(scene.inputs.plan.watched);
+    updateParameters(scene.parameters, scene.programs, false);
     showFailure(state, setProblem.empty() ? scene.programs.failure
                                           : std::vector<std::string>{"quorlin: " + setProblem});
 }
@@ -114,15 +116,17 @@ int finishRun(const Options &options) {
 }
 
 // After every picture of the pass is taken, so none holds the band. While
-// paused the band's coming or going draws the last frame again.
-void drawBand(Scene &scene, LoopState &state, bool drawnThisPass) {
-    if (state.bandChanged && !drawnThisPass) {
+// paused the band's coming or going, the panel and a changed parameter draw
+// the last frame again. Returns whether the window was drawn this pass.
+bool drawBand(Scene &scene, LoopState &state, const Tuning &tuning, bool drawnThisPass) {
+    if ((state.bandChanged || tuning.wantsFrame()) && !drawnThisPass) {
         drawLastFrame(scene, state);
         drawnThisPass = true;
     }
     state.bandChanged = false;
     if (drawnThisPass && errorBandShown(state.band))
         drawErrorBand(state.band, framebufferSize());
+    return drawnThisPass;
 }
 
 // The click style must see a press and release between two polls, which
@@ -149,7 +153,13 @@ void changeView(Scene &scene, const ShaderFiles &files, LoopState &state, int vi
 }
 
 void handleCommands(unsigned pressed, LoopState &state, Scene &scene, const ShaderFiles &files,
-                    const std::string &shaderDir, ShaderWatcher &watcher) {
+                    const std::string &shaderDir, ShaderWatcher &watcher, Tuning &tuning) {
+    if (pressed & kPauseCommand) {
+        state.running = !state.running;
+        lt = glfwGetTime();
+    }
+    if (pressed & (1u << kPanelKey))
+        tuning.togglePanel();
     if (pressed & (1u << kReloadKey))
         reload(scene, files, shaderDir, state, watcher);
     for (int view = 0; view <= kCubeView; ++view)
@@ -187,7 +197,7 @@ bool refreshFrameRate(double now) {
 }
 
 int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
-                 const ShaderFiles &files, const Options &options) {
+                 const ShaderFiles &files, const Options &options, OscServer &osc) {
     LoopState state;
     Recording recording(options, scene.resolution);
     state.running = options.frames > 0 || recording.records();
@@ -204,13 +214,19 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         watcher.watchAlso(scene.inputs.plan.watched);
         showFailure(state, scene.programs.failure);
     }
+    Tuning tuning(window, scene, osc, shaderDir, options.watch, pacer.on);
 
     while (!glfwWindowShouldClose(window)) {
         const double now = glfwGetTime();
-        processInput(window, state.mouse, &state.running, &state.spaceHeld);
-        const unsigned pressed = pollCommandKeys(window, state.latches);
+        // The pointer over the panel is not the shader's.
+        double pointer[kMouseValues];
+        processInput(window, pointer, &state.running, &state.spaceHeld);
+        if (!tuning.holdsPointer())
+            std::copy(std::begin(pointer), std::end(pointer), state.mouse);
+        const unsigned keys = pollCommandKeys(window, state.latches);
+        const unsigned pressed = (tuning.takesKeys() ? 0 : keys) | tuning.take(now);
         if (pressed != 0)
-            handleCommands(pressed, state, scene, files, shaderDir, watcher);
+            handleCommands(pressed, state, scene, files, shaderDir, watcher, tuning);
         if (options.watch && watcher.changed(now))
             reload(scene, files, shaderDir, state, watcher);
         followMouseStyle(window, scene, state);
@@ -268,19 +284,20 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         if (screenshot)
             saveScreenshot(scene, state, state.running);
         if (!pacer.on) {
-            drawBand(scene, state, state.running || screenshot);
+            tuning.finishPass(now, drawBand(scene, state, tuning, state.running || screenshot),
+                              state.running);
             glfwSwapBuffers(window);
             glfwPollEvents();
         } else if (state.running) {
-            drawBand(scene, state, true);
+            tuning.finishPass(now, drawBand(scene, state, tuning, true), true);
             glfwSwapBuffers(window);
             shown(pacer);
             if (!glfwWindowShouldClose(window))
                 waitForNextFrame(pacer);
         } else {
-            if (needsRedraw(pacer) || state.bandChanged) {
+            if (needsRedraw(pacer) || state.bandChanged || tuning.wantsFrame()) {
                 drawLastFrame(scene, state);
-                drawBand(scene, state, true);
+                tuning.finishPass(now, drawBand(scene, state, tuning, true), false);
                 glfwSwapBuffers(window);
                 shown(pacer);
             }

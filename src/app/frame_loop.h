@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/options.h"
+#include "params/osc.h"
 #include "render/passes.h"
 
 #include <GLFW/glfw3.h>
@@ -22,7 +23,8 @@ bool refreshFrameRate(double now);
 // Runs until the window's close flag is set: input every pass; while running,
 // the frame's passes and the frame-rate title. Throttled only by --max-fps
 // and --vsync, which also make a paused window wait for events. Owns the
-// clock, the pause state, the keys' latches, the pacing and the watcher. Returns the
-// process status: 0, or 1 when --frames was cut short or --output failed.
+// clock, the pause state, the keys' latches, the pacing, the watcher and what
+// tunes parameters; osc listens when --osc is given. Returns the process
+// status: 0, or 1 when --frames was cut short or --output failed.
 int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
-                 const ShaderFiles &files, const Options &options);
+                 const ShaderFiles &files, const Options &options, OscServer &osc);

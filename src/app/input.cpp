@@ -14,7 +14,8 @@ namespace {
 enum MouseSlot { kCursorX, kCursorY, kLeftButton, kRightButton };
 
 const int kCommandKeyCodes[kCommandKeys] = {
-    GLFW_KEY_R, GLFW_KEY_S, GLFW_KEY_0, GLFW_KEY_1, GLFW_KEY_2, GLFW_KEY_3, GLFW_KEY_4, GLFW_KEY_5,
+    GLFW_KEY_R, GLFW_KEY_S, GLFW_KEY_0, GLFW_KEY_1,   GLFW_KEY_2,
+    GLFW_KEY_3, GLFW_KEY_4, GLFW_KEY_5, GLFW_KEY_TAB,
 };
 
 // The keys whose presses are latched: the command keys, then these two.

@@ -24,6 +24,7 @@ enum CommandKey {
     kView3Key,
     kView4Key,
     kView5Key,
+    kPanelKey,
     kCommandKeys
 };
 

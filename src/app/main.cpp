@@ -5,6 +5,10 @@
 #include "app/install_paths.h"
 #include "app/new_set.h"
 #include "app/options.h"
+#include "import/import_set.h"
+#include "params/messages.h"
+#include "params/osc.h"
+#include "params/params_file.h"
 #include "render/passes.h"
 #include "shader/programs.h"
 #include "shader/shader_files.h"
@@ -17,6 +21,16 @@
 #include <iostream>
 #include <system_error>
 
+namespace {
+
+// A start that cannot go on, though the command line is well formed.
+int refuseStart(const std::string &problem) {
+    std::cerr << "quorlin: " << problem << std::endl;
+    return kUsageStatus;
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
     Options options;
     const ParseResult parsed =
@@ -25,6 +39,8 @@ int main(int argc, char **argv) {
         return parsed.status;
     if (!options.newSet.empty())
         return writeNewSet(options.newSet, std::cout, std::cerr);
+    if (!options.import.empty())
+        return importSet(options.import, options.shaderDir, options.media, std::cout, std::cerr);
 
     std::error_code cwdError;
     const std::filesystem::path workingDirectory = std::filesystem::current_path(cwdError);
@@ -42,6 +58,14 @@ int main(int argc, char **argv) {
         wiring.set.present ? "" : channelSamplerProblem(wiring.choices);
     if (!choiceProblem.empty())
         return refuseUsage(choiceProblem, std::cerr).status;
+    std::vector<SavedValue> saved;
+    const std::string fileProblem = readParamsFile(paramsFilePath(shaderDir), saved);
+    if (!fileProblem.empty())
+        return refuseStart(fileProblem);
+    OscServer osc;
+    const std::string oscProblem = options.osc.empty() ? "" : osc.listen(options.osc);
+    if (!oscProblem.empty())
+        return refuseStart(param_messages::cannotListen(options.osc, oscProblem));
 
     std::cout << kStandardTag.data() << std::endl;
 
@@ -83,16 +107,21 @@ int main(int argc, char **argv) {
                 glm::vec2(options.width, options.height),
                 Inputs{wiring, {}, 0, 0, {}, false},
                 {},
-                {}};
+                {},
+                Parameters{{}, 0, options.settings, std::move(saved)},
+                nullptr};
     buildBufferPasses(scene.programs, files, scene.inputs.wiring, options.view);
     prepareTargets(scene, options.view);
     buildPlan(scene.inputs, scene.programs, scene.targets, scene.cube, scene.resolution, true);
+    const std::string badSetting = updateParameters(scene.parameters, scene.programs, true);
     rememberFramebufferSize(window);
 
     scene.programs.image.use();
     setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
 
-    const int status = runFrameLoop(window, scene, shaderDir, files, options);
+    const int status = badSetting.empty()
+                           ? runFrameLoop(window, scene, shaderDir, files, options, osc)
+                           : refuseUsage(badSetting, std::cerr).status;
 
     releasePlan(scene.inputs.plan);
     deleteQuad(scene.imageQuad);

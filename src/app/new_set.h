@@ -12,7 +12,3 @@
 // 2 when dir is refused, before anything is written; 1 when writing failed
 // half way, after removing everything it made. Refusals and failures go to err.
 int writeNewSet(const std::string &dir, std::ostream &out, std::ostream &err);
-
-// The text as a POSIX shell reads it back: unchanged when it holds only safe
-// characters, single-quoted otherwise.
-std::string shellQuoted(const std::string &text);

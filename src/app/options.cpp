@@ -3,6 +3,8 @@
 #include "app/options.h"
 
 #include "output/output_name.h"
+#include "params/messages.h"
+#include "params/osc.h"
 
 #include <CLI/CLI.hpp>
 
@@ -74,6 +76,23 @@ void checkNewSet(const CLI::App &app, const std::string &dir) {
             throw UsageError{"--new takes no other option or argument"};
 }
 
+// --import writes files into SHADER_DIR and runs nothing; --media only helps it.
+void checkImport(const CLI::App &app, const Options &options) {
+    if (options.import.empty())
+        throw UsageError{"--import: the file name is empty"};
+    if (options.shaderDir.empty())
+        throw UsageError{"--import: give the directory to write the set into, as in "
+                         "--import FILE.json DIR"};
+    for (const CLI::Option *option : app.get_options())
+        if (option->count() > 0 &&
+            !(option->check_name("--import") || option->check_name("--media") ||
+              option->check_name("SHADER_DIR")))
+            throw UsageError{"--import takes only DIR and --media"};
+    std::error_code ignored;
+    if (app.count("--media") > 0 && !std::filesystem::is_directory(options.media, ignored))
+        throw UsageError{"--media: '" + options.media + "' is not a directory"};
+}
+
 void parseImageChoices(const std::vector<std::string> &textures,
                        const std::vector<std::string> &samplers, Options &options) {
     for (const std::string &text : textures) {
@@ -101,6 +120,19 @@ void readScript(const std::string &path, Options &options) {
     if (!problem.empty())
         throw FileError{problem};
     options.scripted = true;
+}
+
+void parseParameterChoices(const std::vector<std::string> &settings, Options &options) {
+    for (const std::string &text : settings) {
+        Setting setting{text, {}, {}};
+        const std::string problem = parseSetting(text, setting.name, setting.value);
+        if (!problem.empty())
+            throw UsageError{problem};
+        options.settings.push_back(setting);
+    }
+    std::string host, port;
+    if (!options.osc.empty() && !parseOscAddress(options.osc, host, port))
+        throw UsageError{param_messages::badAddress(options.osc)};
 }
 
 } // namespace
@@ -156,6 +188,14 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                                   "Write a copy of the shipped shader set into the new or "
                                   "empty directory DIR, then exit")
                        ->type_name("DIR");
+    auto *import = app.add_option("--import", options.import,
+                                  "Write a set made from a shader's JSON export into the new or "
+                                  "empty directory SHADER_DIR, then exit")
+                       ->type_name("FILE.json");
+    auto *media = app.add_option("--media", options.media,
+                                 "With --import: a directory to look in for media that is not "
+                                 "beside FILE.json")
+                      ->type_name("DIR");
     std::vector<std::string> textures, samplers;
     std::string script;
     app.add_option("--texture", textures, "Sampler NAME reads image FILE (repeatable)")
@@ -170,15 +210,30 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                                  "Key and mouse events before chosen frames, one a line: FRAME key "
                                  "down|up CODE, or FRAME mouse X Y [down|up] [left|right]")
                       ->type_name("FILE");
+    std::vector<std::string> settings;
+    app.add_option("--set", settings,
+                   "Parameter NAME starts at VALUE: a number, true, false or comma-separated "
+                   "numbers (repeatable)")
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false);
+    app.add_option("--osc", options.osc,
+                   "Take parameter values as OSC messages on UDP PORT of 127.0.0.1, or of HOST")
+        ->type_name("[HOST:]PORT");
     app.footer("Keys: space starts and pauses, R reloads, S saves a screenshot, 1-4 show a "
-               "render target, 5 the cube-map pass, 0 the image, Escape quits; while the shader "
-               "reads the keyboard, all but Escape need Control." +
+               "render target, 5 the cube-map pass, 0 the image, Tab shows the parameters, Escape "
+               "quits; while the shader reads the keyboard, all but Escape need Control." +
                (examplesDir.empty() ? "" : "\n\nExample sets: " + examplesDir));
 
     try {
         app.parse(argc, argv);
         if (newSet->count() > 0)
             checkNewSet(app, options.newSet);
+        if (import->count() > 0) {
+            checkImport(app, options);
+            return {true, 0};
+        }
+        if (media->count() > 0)
+            throw UsageError{"--media goes with --import"};
         if (!size.empty())
             parseSize(size, options);
         // A range check lets NaN through.
@@ -186,6 +241,7 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
             throw UsageError{"--time and --rate take finite numbers"};
         checkPaths(options);
         parseImageChoices(textures, samplers, options);
+        parseParameterChoices(settings, options);
         if (input->count() > 0)
             readScript(script, options);
         options.fixedClock =

@@ -3,6 +3,7 @@
 
 #include "inputs/input_script.h"
 #include "inputs/samplers.h"
+#include "params/values.h"
 
 #include <ostream>
 #include <string>
@@ -25,6 +26,8 @@ struct Options {
     int maxFps = 0; // 0: unthrottled
     bool vsync = false;
     std::string newSet;  // not empty: write a new set there instead of running
+    std::string import;  // not empty: write a set from this export into shaderDir instead
+    std::string media;   // where --import also looks for media
     std::string record;  // a video or PNG sequence named by --output, which is then empty
     std::string encoder; // ffmpeg's path, found once when recording a video
     int startFrame = 0;
@@ -32,6 +35,8 @@ struct Options {
     int tolerance = 2;
     bool scripted = false; // --input: the script, not the window, gives keys and pointer
     InputScript input;
+    std::vector<Setting> settings; // --set, in the order given
+    std::string osc;               // --osc PORT or HOST:PORT; empty: no OSC server
 };
 
 // The status of a command that cannot be run as given.

@@ -21,8 +21,9 @@ const std::string kChannelTimeUniform = "iChannelTime";
 
 // Uses the program's current state: leaves the unit of the last source it
 // binds at each draw active.
-void setInputs(const Shader &shader, int program, const ProgramInputs &inputs,
+void setInputs(const Shader &shader, int program, ProgramInputs &inputs,
                const FrameUniforms &uniforms, const Scene &scene) {
+    applyParameters(scene.parameters, inputs.parameters);
     setResolution(shader, inputs, uniforms.resolution);
     shader.setFloat(kTimeUniform, uniforms.time);
     shader.setVec4(kMouseUniform, uniforms.mouse);
@@ -48,18 +49,20 @@ void setInputs(const Shader &shader, int program, const ProgramInputs &inputs,
 
 // Six draws, one a face, with the face size as iResolution.
 void renderCubePass(Scene &scene, const FrameUniforms &uniforms) {
-    const BufferPass &pass = scene.programs.buffers[kCubeA];
+    BufferPass &pass = scene.programs.buffers[kCubeA];
     FrameUniforms faces = uniforms;
     faces.resolution = glm::vec2(kCubeFaceSize, kCubeFaceSize);
     glViewport(0, 0, kCubeFaceSize, kCubeFaceSize);
     pass.shader->use();
     glBindVertexArray(scene.imageQuad.vao);
     setInputs(*pass.shader, kCubeA, pass.inputs, faces, scene);
+    beginPassTime(scene.timing, kCubeA);
     for (int face = 0; face < kCubeFaces; ++face) {
         bindCubeFace(scene.cube, face);
         glUniform1i(pass.inputs.cubeFace, face);
         drawQuad();
     }
+    endPassTime(scene.timing);
     finishCubeWrite(scene.cube);
 }
 
@@ -112,7 +115,9 @@ bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
         pass.shader->use();
         glBindVertexArray(scene.imageQuad.vao);
         setInputs(*pass.shader, x, pass.inputs, uniforms, scene);
+        beginPassTime(scene.timing, x);
         drawQuad();
+        endPassTime(scene.timing);
         finishWrite(target);
     }
     if (programs.active & passBit(kCubeA))
@@ -147,5 +152,7 @@ void drawImage(Scene &scene, const FrameUniforms &uniforms, int view) {
     image.use();
     glBindVertexArray(scene.imageQuad.vao);
     setInputs(image, kImageProgram, scene.programs.imageInputs, uniforms, scene);
+    beginPassTime(scene.timing, kImagePass);
     drawQuad();
+    endPassTime(scene.timing);
 }

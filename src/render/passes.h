@@ -3,9 +3,11 @@
 #pragma once
 
 #include "inputs/plan.h"
+#include "params/parameters.h"
 #include "render/cube_cross.h"
 #include "render/cube_target.h"
 #include "render/frame_date.h"
+#include "render/pass_timing.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
 #include "shader/programs.h"
@@ -33,6 +35,8 @@ struct Scene {
     Inputs inputs;
     CubeTarget cube; // made when the cube-map pass first runs
     CubeCross cross;
+    Parameters parameters;
+    PassTiming *timing = nullptr; // set while each pass's GPU time is wanted
 };
 
 // The view that shows the cube-map pass's faces; 1 to 4 show the buffers.

@@ -3,6 +3,7 @@
 // viewer pass use.
 #pragma once
 
+#include "params/declarations.h"
 #include "shader/error_lines.h"
 #include "shader/stage_sources.h"
 
@@ -20,6 +21,8 @@ class Shader {
     // The first thing that went wrong in building it, as the window shows it;
     // empty when it built.
     std::vector<std::string> failure;
+    // The initialised uniforms its fragment stage declares, found when read.
+    std::vector<ParamDeclaration> parameters;
 
     // Never throws for file, compile or link problems: each is reported on
     // standard output and construction carries on, so a broken shader file
@@ -27,7 +30,8 @@ class Shader {
     Shader(const char *commonPath, const char *vertexPath, const char *fragmentPath)
         : Shader(readStages(commonPath, vertexPath, fragmentPath, Composition{})) {}
 
-    explicit Shader(const StageSources &sources) : failure(sources.failure) {
+    explicit Shader(const StageSources &sources)
+        : failure(sources.failure), parameters(scanDeclarations(sources.fragment)) {
         const char *vShaderCode = sources.vertex.c_str();
         const char *fShaderCode = sources.fragment.c_str();
         GLuint vertex = glCreateShader(GL_VERTEX_SHADER);

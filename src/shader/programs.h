@@ -3,6 +3,7 @@
 #pragma once
 
 #include "inputs/wiring.h"
+#include "params/program_parameters.h"
 #include "shader/Shader.h"
 #include "shader/shader_files.h"
 
@@ -33,6 +34,7 @@ struct ProgramInputs {
     int channelTimes = 0;     // the elements of iChannelTime it uses
     GLint cubeFace = -1;      // the cube-map pass's face, which its appended main reads
     std::vector<ActiveUniform> uniforms;
+    ProgramParameters parameters; // found after the link, by the set's parameters
 };
 
 struct BufferPass {

@@ -62,7 +62,7 @@ bool ShaderWatcher::watched(int folder, const char *name) const {
                                     [&](const auto &f) { return f.first == folder; });
     if (known == folders_.end())
         return false;
-    if (known->second.empty() && isShaderFileName(name))
+    if (shaderFiles_ && known->second.empty() && isShaderFileName(name))
         return true;
     return std::find(alsoWatched_.begin(), alsoWatched_.end(), known->second + name) !=
            alsoWatched_.end();

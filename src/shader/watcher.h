@@ -9,7 +9,8 @@
 
 class ShaderWatcher {
   public:
-    ShaderWatcher() = default;
+    // shaderFiles false: only the names given to watchAlso count.
+    explicit ShaderWatcher(bool shaderFiles = true) : shaderFiles_(shaderFiles) {}
     ShaderWatcher(const ShaderWatcher &) = delete;
     ShaderWatcher &operator=(const ShaderWatcher &) = delete;
     ~ShaderWatcher();
@@ -31,6 +32,7 @@ class ShaderWatcher {
   private:
     bool watched(int folder, const char *name) const;
 
+    bool shaderFiles_;
     int fd_ = -1;
     std::string dir_;
     std::vector<std::pair<int, std::string>> folders_; // watch and its prefix: "" or "sub/"

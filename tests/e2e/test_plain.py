@@ -4,6 +4,7 @@ an install with its manual page (which the sanitizer build does not make)."""
 import os, pathlib, re, subprocess, tempfile
 
 from harness import BANNER, SHADERS, Case, png, start_server
+from test_params import FILES
 from test_pictures import image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -43,6 +44,18 @@ class Plain(Case):
             golden.write_text(actual)
         self.assertEqual(actual, golden.read_text())
 
+    def test_a_parameter_is_set_once_in_each_program_that_uses_it(self):
+        """level, read by buffer A and the image; --time 0 keeps every iTime off 0.375."""
+        root = self.project(**FILES)
+        trace = os.path.join(root, "run.trace")
+        for sets, value, calls in [([], "0.25", 0), (["--set", "level=0.375"], "0.375", 2)]:
+            self.run_quorlin("--frames", "3", "--time", "0", "--size", "64x48", *sets, root + "/Shaders",
+                             prefix=["apitrace", "trace", "-o", trace], display=self.display)
+            dump = subprocess.run(["apitrace", "dump", "--color=never", "--call-nos=no", "--arg-names=no", trace],
+                                  capture_output=True, text=True, check=True).stdout
+            self.assertEqual(len(re.findall(r'glGetUniformLocation\(\d+, "level"\)', dump)), 2, "once a link")
+            self.assertEqual(len(re.findall(r"glUniform1f\(\d+, %s\)" % value, dump)), calls, "in three frames")
+
     def test_valgrind_finds_no_memory_errors(self):
         root = self.project(**{"Image.frag": image("t(iChannel1)"), "BufferA.fs": image("t(iChannel0) + vec4(0.1)"),
                                "BufferB.fs": image("t(iChannel0)")})
@@ -76,7 +89,10 @@ class Plain(Case):
                                       "bloom.png", binary=binary, cwd=elsewhere, display=self.display)
             self.assertEqual((result.returncode, result.stdout), (0, BANNER))
             self.assertNotEqual(png(os.path.join(elsewhere, "bloom.png"))[0].getextrema()[:3], ((0, 0),) * 3)
-        page = subprocess.run(["man", "-l", os.path.join(prefix, "share", "man", "man1", "quorlin.1")],
-                              capture_output=True, text=True, check=True, env=dict(os.environ, MANWIDTH="100")).stdout
+        page = os.path.join(prefix, "share", "man", "man1", "quorlin.1")
+        # man exits 16 for any page it cannot open: first, whether the install made one at all.
+        self.assertTrue(os.path.isfile(page), "no page installed: no help2man when configured, or a sanitizer build")
+        page = subprocess.run(["man", "-l", page], capture_output=True, text=True, env=dict(os.environ, MANWIDTH="100"))
+        self.assertEqual(page.returncode, 0, page.stderr)
         for heading in ("quorlin - fill a window with a fragment shader you write", "--max-fps", "SHADER FILES", "KEYS"):
-            self.assertIn(heading, page)
+            self.assertIn(heading, page.stdout)

@@ -5,6 +5,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -27,7 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                     o.height < 1 || o.height > 8192 || o.frames < (o.output.empty() ? 0 : 1) ||
                     o.view < 0 || o.view > 4 || o.maxFps < 0 || o.maxFps > 1000 ||
                     !(std::abs(o.startTime) <= 1e7) || !(o.rate > 0 && o.rate <= 1e6) ||
-                    (!o.fixedClock && o.startTime != 0)
+                    (!o.fixedClock && o.startTime != 0) ||
+                    std::any_of(o.settings.begin(), o.settings.end(),
+                                [](const Setting &s) {
+                                    return s.name.empty() || s.value.count < 1 || s.value.count > 4;
+                                })
         : r.status == 0 ? printed.empty() || !refused.empty()
                         : r.status != 2 || !printed.empty() || refused.rfind("quorlin: ", 0) ||
                               refused.rfind(hint) != refused.size() - hint.size())

@@ -49,6 +49,11 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--output /none/q.png", "--output: the folder '/none' does not exist"},
         {"--new d --vsync", "--new takes no other option or argument"},
         {"/tmp --new d", "--new takes no other option or argument"},
+        {"--import a.json", "--import: give the directory to write the set into, as in "
+                            "--import FILE.json DIR"},
+        {"--import a.json d --watch", "--import takes only DIR and --media"},
+        {"--import a.json d --media /none", "--media: '/none' is not a directory"},
+        {"--media /tmp d", "--media goes with --import"},
         {"--texture a", "--texture: 'a' is not NAME=FILE"},
         {"--texture =/proc/self/exe", "--texture: '=/proc/self/exe' is not NAME=FILE"},
         {"--texture a=/none.png", "--texture: '/none.png' does not exist"},
@@ -72,6 +77,20 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--expect /none.png", "--expect: '/none.png' does not exist"},
         {"--expect /dev/null", "--expect: '/dev/null' is not a PNG"},
         {"--input /none", "--input: '/none' is not a file"},
+        {"--set speed", "--set: 'speed' is not NAME=VALUE"},
+        {"--set =1", "--set: '=1' is not NAME=VALUE"},
+        {"--set a=", "--set: '' in 'a=' is not a number, true, false or 2 to 4 comma-separated "
+                     "numbers"},
+        {"--set a=1,2,3,4,5", "--set: '1,2,3,4,5' in 'a=1,2,3,4,5' is not a number, true, false "
+                              "or 2 to 4 comma-separated numbers"},
+        {"--set a=1,,2", "--set: '1,,2' in 'a=1,,2' is not a number, true, false or 2 to 4 "
+                         "comma-separated numbers"},
+        {"--set a=nan", "--set: 'nan' in 'a=nan' is not a number, true, false or 2 to 4 "
+                        "comma-separated numbers"},
+        {"--osc 0", "--osc: '0' is not PORT or HOST:PORT with PORT from 1 to 65535"},
+        {"--osc host:65536", "--osc: 'host:65536' is not PORT or HOST:PORT with PORT from 1 to "
+                             "65535"},
+        {"--osc :9000", "--osc: ':9000' is not PORT or HOST:PORT with PORT from 1 to 65535"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(parse(c[0]), start + c[1] + hint);
@@ -85,6 +104,7 @@ TEST(Options, BadUsageNamesTheProblem) {
     }
     EXPECT_EQ(parse("--output q.png --frames 2 --size 8x8"), "run||");
     EXPECT_EQ(parse("--max-fps 1000 --vsync --watch"), "run||");
+    EXPECT_EQ(parse("--media /tmp --import a.json /none/d"), "run||");
     EXPECT_EQ(parse("--version"), "0|quorlin 0.2.0\n|");
     const std::string help = "0|Fills a window, frame after frame, with a fragment shader you "
                              "write.\nUsage: quorlin [OPTIONS] [SHADER_DIR]\n";
