@@ -15,7 +15,7 @@ constexpr PassKind kPassKinds[] = {
     {"BufferC", "",        "BufferC", "BufferC.fs",  "buffer02",  nullptr},
     {"BufferD", "",        "BufferD", "BufferD.fs",  "buffer03",  nullptr},
     {"Common",  "common",  "",        "common.incl", "",          nullptr},
-    {"CubeA",   "cubemap", "CubeA",   "CubeA.fs",    "cubemap00", "cube map passes"},
+    {"CubeA",   "cubemap", "CubeA",   "CubeA.fs",    "cubemap00", nullptr},
     {"Sound",   "sound",   "",        "",            "",          "sound passes"},
 };
 
@@ -23,8 +23,8 @@ constexpr InputType kInputTypes[] = {
     // type         wiring         key           what              cube   notYet
     {"texture",     Wiring::Media, "file",       "a texture",      false, false},
     {"buffer",      Wiring::Pass,  "buffer",     "a buffer",       false, false},
-    {"cubemap",     Wiring::Pass,  "buffer",     "a cube map",     true,  true},
-    {"keyboard",    Wiring::Word,  "keyboard",   "the keyboard",   false, true},
+    {"cubemap",     Wiring::Pass,  "buffer",     "a cube map",     true,  false},
+    {"keyboard",    Wiring::Word,  "keyboard",   "the keyboard",   false, false},
     {"music",       Wiring::Media, "audio",      "music",          false, true},
     {"musicstream", Wiring::None,  "",           "a music stream", false, true},
     {"mic",         Wiring::Word,  "microphone", "the microphone", false, true},

@@ -32,9 +32,12 @@ EXPORT = {"Shader": {**LOOSE, "info": {"name": "Wired", "username": "me", "descr
     {"name": "Buf B", "type": "buffer", "code": "", "filename": "b.glsl", "outputs": [{"id": "XsXGR8"}],
      "inputs": [buffer_input("XsXGR8", 0, 1, filter="mipmap"), buffer_input(257, 1, 2, filter="linear", wrap="clamp"),
                 {"id": 5, "channel": 2, "type": "keyboard", "src": "/presets/tex00.jpg"},
-                {"id": 6, "channel": "3", "type": "cubemap", "src": "/media/a/cube.png"}]},
+                {"id": 6, "channel": "3", "type": "cubemap", "src": "/media/a/cube.png", "sampler": {"filter": "linear"}}]},
     {"name": "Buffer A", "type": "buffer", "code": BUFFER % "0.5", "outputs": [{"id": 257, "channel": 0}],
-     "inputs": [buffer_input("gone", 0, 3), {"id": 7, "channel": 4, "type": "texture", "src": "a.png"}]},
+     "inputs": [buffer_input("gone", 0, 3), {"id": 7, "channel": 4, "type": "texture", "src": "a.png"},
+                {"id": 8, "channel": 1, "type": "cubemap", "src": "/media/previz/cubemap00.png",
+                 "sampler": {"filter": "mipmap", "vflip": "false"}},
+                {"id": 9, "channel": 2, "type": "cubemap", "src": "/media/a/sky.jpg"}]},
     {"name": "Buffer E", "type": "buffer", "code": BUFFER % "1"},
     {"name": "Buffer C", "type": "buffer", "code": ""},
     {"name": "Cube A", "type": "cubemap", "code": CUBE, "inputs": [buffer_input(257, 0, 0)]},
@@ -43,14 +46,13 @@ EXPORT = {"Shader": {**LOOSE, "info": {"name": "Wired", "username": "me", "descr
 PRINTED = """shader.json holds 2 shaders; imported the first, "Wired"
 Pass "Buffer E" is none of Image, Buffer A to D, Common, Cube A, Sound: not imported
 Pass "Buffer C" has no code: not imported
-Pass "Cube A": Quorlin cannot run cube map passes yet; its code is in CubeA.fs
 Pass "Sound": Quorlin cannot run sound passes yet; not imported
 Image iChannel1: wrap "spiral" is none of clamp, repeat, mirror; left at the default
 Missing media lost.png for Image iChannel3: put it beside shader.json
 BufferB iChannel0 reads BufferB with mipmaps, which render targets lack: written as linear
-BufferB iChannel2 reads the keyboard, which Quorlin cannot provide yet; it reads nothing
-BufferB iChannel3 reads a cube map, which Quorlin cannot provide yet; it reads nothing
 BufferA: an input on channel "4" is not imported: channels are 0 to 3
+BufferA iChannel1 reads CubeA with mipmaps, which render targets lack: written as linear
+Missing media sky_3.jpg for BufferA iChannel2: put it beside shader.json
 Created 'new set' from shader.json; run: quorlin --watch 'new set'
 """
 WIRING = {"mouse": "click",
@@ -58,8 +60,12 @@ WIRING = {"mouse": "click",
                     "iChannel0": {"file": "wood.png", "filter": "linear", "wrap": "mirror", "vflip": False},
                     "iChannel1": {"file": "stone.jpg"}},
           "BufferB": {"iChannel0": "BufferB", "iChannel1": {"buffer": "BufferA", "wrap": "clamp"},
-                      "iChannel3": {"type": "cube"}},
-          "BufferA": {"iChannel0": "BufferD"}}
+                      "iChannel2": "keyboard", "iChannel3": {"cube": "cube_{face}.png", "filter": "linear"}},
+          "BufferA": {"iChannel0": "BufferD", "iChannel1": "CubeA", "iChannel2": {"type": "cube"}},
+          "CubeA": {"iChannel0": "BufferA"}}
+# A cube map's six faces: the first as its src names it, the others numbered; one in --media.
+FACES = {"cube.png": b"px", "cube_1.png": b"nx", "sub/cube_2.png": b"py", "cube_3.png": b"ny", "cube_4.png": b"pz",
+         "cube_5.png": b"nz", **{"sky%s.jpg" % n: b"sky" for n in ("", "_1", "_2", "_4", "_5")}}
 
 
 class Import(Case):
@@ -74,12 +80,15 @@ class Import(Case):
 
     def test_an_export_becomes_a_set_with_a_line_for_what_is_left_out(self):
         media = {"wood.png": b"\x89PNG wood", "sub/stone.jpg": b"\xff\xd8 stone", "b.glsl": BUFFER % "0.25"}
-        root = self.folder({**media, "shader.json": json.dumps([EXPORT, EXPORT])})
+        root = self.folder({**media, **FACES, "shader.json": json.dumps([EXPORT, EXPORT])})
         result = self.run_quorlin("--import", "shader.json", "new set", "--media", "sub", cwd=root)
         self.assertEqual((result.returncode, result.stdout, result.stderr), (0, PRINTED, ""))
         made = pathlib.Path(root, "new set")
+        faces = ["cube_%s.png" % face for face in ("nx", "ny", "nz", "px", "py", "pz")]
         self.assertEqual(sorted(path.name for path in made.iterdir()), ["BufferA.fs", "BufferB.fs", "CubeA.fs",
-                         "Image.frag", "common.incl", "quorlin.toml", "stone.jpg", "wood.png"])
+                         "Image.frag", "common.incl", *faces, "quorlin.toml", "stone.jpg", "wood.png"])
+        self.assertEqual([(made / ("cube_%s.png" % face)).read_bytes() for face in ("px", "nx", "py", "ny", "pz", "nz")],
+                         [b"px", b"nx", b"py", b"ny", b"pz", b"nz"])
         for name, content in [("Image.frag", IMAGE), ("BufferA.fs", BUFFER % "0.5"), ("BufferB.fs", media["b.glsl"]),
                               ("common.incl", "float shared;"), ("CubeA.fs", CUBE)]:
             self.assertEqual((made / name).read_text(), content, name)
