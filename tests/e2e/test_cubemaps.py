@@ -4,7 +4,8 @@ import io, os
 
 from harness import BANNER, Case, Window, png
 from PIL import Image, ImageDraw
-from test_wiring import Wiring, code
+import test_wiring
+from test_wiring import code
 
 FACES = ("px", "nx", "py", "ny", "pz", "nz")
 SIZE = ["--size", "80x60"]
@@ -61,7 +62,7 @@ BAD_FACES = [
 
 
 class CubeMaps(Case):
-    bare_set = Wiring.bare_set
+    bare_set = test_wiring.Wiring.bare_set
 
     def render(self, files, *args):
         root = self.bare_set(files)
@@ -97,6 +98,10 @@ class CubeMaps(Case):
                 self.assertEqual((result.returncode, result.stdout), (0, BANNER + "Failed to load image %s/%s\n" % (
                     shaders, line.replace("DIR", shaders))))
                 self.assertEqual([pixel(10 * k + 5, 5)[:3] for k in range(7)], [(0, 0, 0)] * 7)
+        # Code that reads the cube as a 2D picture: the driver's compile error, as any other.
+        result, _, _ = self.render({**LABELLED, "quorlin.toml": WIRED, "Image.frag": code("texture(iChannel0, p)")})
+        self.assertIn("ERROR::SHADER_COMPILATION_ERROR of type: FRAGMENT\n", result.stdout)
+        self.assertIn("samplerCube", result.stdout)
         # Saved over a face of a running set: the line, and the cube as it was.
         root = self.bare_set({**LABELLED, "quorlin.toml": WIRED, "Image.frag": CORNERS})
         shaders = os.path.join(root, "Shaders")

@@ -3,7 +3,8 @@ Control rule, and taps shorter than a frame."""
 import os
 
 from harness import BANNER, Case, Window, png
-from test_wiring import Wiring, code
+import test_wiring
+from test_wiring import code
 from Xlib import X, XK
 from Xlib.ext import xtest
 
@@ -54,7 +55,7 @@ def quick_tap(window, name, *held):
 
 
 class Keyboard(Case):
-    bare_set = Wiring.bare_set
+    bare_set = test_wiring.Wiring.bare_set
 
     def test_scripts_drive_the_keyboard_and_imouse(self):
         for what, script, args, style, rows, mouse in SCRIPTS:
@@ -96,6 +97,26 @@ class Keyboard(Case):
         window.xdotool("key", "Escape")
         self.assertEqual(window.exit_status(), 0)
         self.assertEqual(window.output(), BANNER + RULE)
+
+    def test_a_reload_that_brings_the_keyboard_in_says_so_and_takes_space(self):
+        root = self.bare_set({"Image.frag": code("vec4(texelFetch(iChannel0, ivec2(32, 2), 0).x, 0, "
+                                                 "float(iFrame % 251) / 255.0, 1)")})
+        shaders = os.path.join(root, "Shaders")
+        window = Window(self, self.display, "--watch", shaders, cwd=os.path.join(root, "build"))
+        window.passes()
+        with open(os.path.join(shaders, "quorlin.toml"), "w") as out:
+            out.write('[Image]\niChannel0 = "keyboard"\n')
+        window.wait_for(lambda: RULE in window.output(), "the line")
+        window.tap("space")
+        window.passes()
+        self.assertFalse(window.rendering(), "space started the paused window")
+        window.xdotool("key", "ctrl+space")
+        window.wait_for(window.rendering, "Ctrl+Space resuming")
+        self.assertEqual(window.pixel(5, 5)[0], 255, "space toggled in the shader, Ctrl+Space did not")
+        window.xdotool("key", "Escape")
+        self.assertEqual(window.exit_status(), 0)
+        self.assertEqual(window.output(), BANNER + "No BufferA.fs for iChannel0 of Image: it reads a cleared target\n"
+                         "Reloaded shaders from %s\n" % shaders + RULE)
 
     def test_the_example_flies_with_the_arrow_keys(self):
         seen = []
