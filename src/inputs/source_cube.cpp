@@ -28,24 +28,33 @@ class CubeSource : public Source {
     bool mipmaps = false;
 };
 
+// Why a decoded face cannot join the faces before it; empty when it can.
+std::string faceProblem(const DecodedImage &image, const DecodedImage &first, int face,
+                        const std::string &firstPath, GLint maxCubeSide) {
+    if (image.width != image.height)
+        return notSquareReason(image.width, image.height);
+    if (face > 0 && image.width != first.width)
+        return otherSizeReason(image.width, image.height, first.width, firstPath);
+    if (face > 0 && image.internalFormat != first.internalFormat)
+        return otherDepthReason(firstPath);
+    if (image.width > maxCubeSide)
+        return cubeTooLargeReason(maxCubeSide);
+    return "";
+}
+
 // Reads the six faces, first row first as the cube map's table expects; on
 // the first that fails, prints its line and returns false.
 bool readFaces(const SourceSpec &spec, const SourceContext &context,
                std::array<DecodedImage, kCubeFaces> &faces) {
+    // Asked at each read, not kept: cube maps are read only at builds.
+    GLint maxCubeSide = 0;
+    glGetIntegerv(GL_MAX_CUBE_MAP_TEXTURE_SIZE, &maxCubeSide);
     for (int face = 0; face < kCubeFaces; ++face) {
         const std::string path = cubeFacePath(spec.path, face);
-        DecodedImage &image = faces[face];
-        std::string error = readImageFile(path, *context.maxSide, false, image);
-        if (error.empty() && image.width != image.height)
-            error = "not square (" + std::to_string(image.width) + "x" +
-                    std::to_string(image.height) + ")";
-        const DecodedImage &first = faces[0];
-        if (error.empty() && face > 0 && image.width != first.width)
-            error = std::to_string(image.width) + "x" + std::to_string(image.height) +
-                    ", not the " + std::to_string(first.width) + "x" +
-                    std::to_string(first.height) + " of " + cubeFacePath(spec.path, 0);
-        if (error.empty() && face > 0 && image.internalFormat != first.internalFormat)
-            error = "not the same depth of pixels as " + cubeFacePath(spec.path, 0);
+        std::string error = readImageFile(path, *context.maxSide, false, faces[face]);
+        if (error.empty())
+            error =
+                faceProblem(faces[face], faces[0], face, cubeFacePath(spec.path, 0), maxCubeSide);
         if (!error.empty()) {
             std::cout << failedImageLine(path, context.reader, error) << std::endl;
             return false;
@@ -104,7 +113,7 @@ std::unique_ptr<Source> createCubeSource(const SourceSpec &spec, const SourceCon
         return source;
     }
     if (*context.maxSide == 0)
-        glGetIntegerv(GL_MAX_CUBE_MAP_TEXTURE_SIZE, context.maxSide);
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, context.maxSide);
     std::array<DecodedImage, kCubeFaces> faces;
     if (!readFaces(spec, context, faces)) {
         if (source)
