@@ -207,7 +207,7 @@ def chain_row(args, tmp, shipped):
     c, c_runs = time_group({"q": ([args.quorlin, chain], PASS_FRAMES),
                             "r": ([args.reference, "--chain", chain], PASS_FRAMES)}, args, tmp)
     return ("Four-buffer chain wired by `quorlin.toml`, each pass reading itself and the previous buffer: "
-            "per frame, Quorlin vs reference doing the same draws and binds", c["q"], c["r"]), c_runs
+            "time per frame, Quorlin vs the minimal loop making the same draws and binds", c["q"], c["r"]), c_runs
 
 
 def report(args, tmp):
@@ -237,25 +237,27 @@ def report(args, tmp):
     # The PNG run keeps its write: only a plain one-frame run is taken off.
     png_per_frame = (t_runs["png"][0] - t_runs["q@1"][0]) / (OUTPUT_FRAMES - 1)
     # Per-frame rows give wall / CPU; the rest wall time or memory.
-    rows = [("Trivial shader, no active pass: per frame, Quorlin vs reference", t["q"], t["r"]),
-            ("Default shader: per frame, Quorlin vs reference", d["q"], d["r"]),
-            ("Start-up (`--frames 1`), trivial shader: Quorlin vs reference",
+    rows = [("One-colour shader: time per frame, Quorlin vs the minimal loop", t["q"], t["r"]),
+            ("Shipped shader: time per frame, Quorlin vs the minimal loop", d["q"], d["r"]),
+            ("Start, one frame and exit (`--frames 1`), one-colour shader: Quorlin vs the minimal loop",
              t_runs["q@1"][:1], t_runs["r@1"][:1]),
-            ("Start-up (`--frames 1`), default shader: Quorlin vs reference",
+            ("Start, one frame and exit (`--frames 1`), shipped shader: Quorlin vs the minimal loop",
              d_runs["q@1"][:1], d_runs["r@1"][:1]),
-            ("Cost of the required design, trivial shader: CPU per frame, reference vs bare loop",
+            ("One-colour shader: CPU per frame of the minimal loop vs the same loop without asking "
+             "for input or uniform locations each frame",
              t["r"][1:], t["bare"][1:]),
-            ("Four buffer passes: CPU per frame, Quorlin vs reference with cached locations",
+            ("Four buffer passes: CPU per frame, Quorlin vs the minimal loop drawing the same passes",
              p["q"][1:], p["r"][1:]),
             chain,
-            ("`--watch`, trivial shader: per frame, with vs without", t["watch"], t["q"]),
-            (f"`--frames {OUTPUT_FRAMES} --output`, trivial shader: wall per frame, vs the "
-             "interactive loop", [png_per_frame], t["q"][:1])]
+            ("`--watch`, one-colour shader: time per frame, with vs without", t["watch"], t["q"]),
+            (f"`--frames {OUTPUT_FRAMES} --output`, one-colour shader: time per frame with the PNG "
+             "written at the end vs the window loop", [png_per_frame], t["q"][:1])]
     lines = table(rows)
-    lines += [f"| Peak memory (max RSS), default shader: Quorlin vs reference | {memory[0]:.0f} MiB "
+    lines += [f"| Peak memory (max RSS), shipped shader: Quorlin vs the minimal loop | {memory[0]:.0f} MiB "
               f"| {memory[1]:.0f} MiB | {memory[0] / memory[1]:.2f} |",
-              f"| Save to `Reloaded shaders from` line, default shader, median of {EDITS} edits, "
-              f"vs its compile time (reference start-up without and with shader cache) "
+              f"| Saving `Image.frag` to the `Reloaded shaders from` line, shipped shader, median of "
+              f"{EDITS} saves, vs compiling that shader from scratch (the minimal loop's start-up "
+              f"without and with Mesa's shader cache) "
               f"| {ms(latency)} | {ms(compile_time)} | |"]
     spread = [statistics.pstdev(w) / statistics.mean(w) for runs in (t_runs, d_runs, p_runs, c_runs)
               for n, (_, _, w) in runs.items() if not n.endswith("@1")]
@@ -268,8 +270,9 @@ def report(args, tmp):
         f"Spread of the timed runs (relative standard deviation): median "
         f"{100 * statistics.median(spread):.1f} %, worst {100 * max(spread):.1f} %; "
         f"1-minute load average {load[0]:.2f} before, {load[1]:.2f} after.",
-        f"Measured {date.today()} on {os.cpu_count()} CPUs ({cpu}), Mesa {mesa} llvmpipe, "
-        f"LP_NUM_THREADS={os.environ['LP_NUM_THREADS']}, Xvfb."])
+        f"Measured {date.today()} on a machine with {os.cpu_count()} CPUs ({cpu}) and no GPU: "
+        f"Mesa {mesa} draws in software (llvmpipe, LP_NUM_THREADS={os.environ['LP_NUM_THREADS']}"
+        f"{': one thread' if os.environ['LP_NUM_THREADS'] == '0' else ''}), in Xvfb."])
 
 
 def main():

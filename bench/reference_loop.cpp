@@ -151,12 +151,12 @@ int main(int argc, char **argv) {
         buffers.push_back(makePass(files, files.buffers[x]));
     const Quad imageQuad = createImageQuad();
     const Quad viewerQuad = createViewerQuad();
-    RenderTargets targets = createRenderTargets(kWidth, kHeight);
+    RenderTargets targets = createRenderTargets(kWidth, kHeight, false);
     for (std::size_t x = 0; x < buffers.size(); ++x) {
         clearOnFirstUse(targets[x]);
         if (!chain)
             continue;
-        addSpare(targets[x], kWidth, kHeight);
+        addSpare(targets[x]);
         buffers[x].reads[0] = &targets[x];
         buffers[x].reads[1] = &targets[(x + kBufferPasses - 1) % kBufferPasses];
     }

@@ -10,7 +10,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${QUORLIN_BUILD_DIR:-$root/build}
-"$root/scripts/setup.sh" "$build_dir" >/dev/null
+"$root/scripts/setup.sh" --run "$build_dir"
 
 if [ -n "${DISPLAY:-}" ]; then
     exec "$build_dir/quorlin" "$@" "$root/Shaders"
@@ -38,4 +38,3 @@ fi
 echo "No display (DISPLAY is not set): rendering a picture in a private X server instead."
 DISPLAY=":$display" LIBGL_ALWAYS_SOFTWARE=1 "$build_dir/quorlin" --frames "${QUORLIN_FRAMES:-90}" \
     --time 0 --output "$picture" "$@" "$root/Shaders"
-echo "Saved $picture"

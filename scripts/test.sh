@@ -20,8 +20,8 @@ trap 'rm -rf "$scratch"' EXIT
 echo "== Line count"
 "$root/scripts/count-lines.sh"
 
-CC=clang CXX=clang++ "$root/scripts/setup.sh" "$build-fuzz" \
-    -DQUORLIN_FUZZ=ON -DQUORLIN_SANITIZE=ON >/dev/null
+echo "== Building the fuzz targets"
+CC=clang CXX=clang++ "$root/scripts/setup.sh" "$build-fuzz" -DQUORLIN_FUZZ=ON -DQUORLIN_SANITIZE=ON
 for target in options:"$root/tests/fuzz/corpus" image:"$root/tests/fuzz/corpus/images"; do
     echo "== Fuzzing the ${target%%:*} fuzz target for ${fuzz_seconds}s"
     # New inputs go to scratch; the corpus in the repository is only read.
@@ -36,7 +36,7 @@ for target in options:"$root/tests/fuzz/corpus" image:"$root/tests/fuzz/corpus/i
 done
 
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-"$root/scripts/setup.sh" "$build-asan" -DQUORLIN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+"$root/scripts/setup.sh" "$build-asan" -DQUORLIN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 (
     cd "$build-asan"
     # The GL driver and the X libraries are unloaded at exit, and what they

@@ -3,6 +3,7 @@
 
 #include "app/click_mouse.h"
 #include "app/input.h"
+#include "app/interrupt.h"
 #include "app/pacing.h"
 #include "app/tuning.h"
 #include "output/picture.h"
@@ -29,6 +30,8 @@ constexpr double kTitleInterval = 0.1;
 // Zero precision: a rate below 1 prints no digits.
 constexpr const char *kTitleFormat = "Quorlin - FPS = %.i ";
 constexpr int kMouseValues = 4;
+// A run ended by a signal exits as the shell reports one that killed it.
+constexpr int kSignalStatusBase = 128;
 enum MouseSlot { kCursorX, kCursorY, kLeftButton };
 // iFrameRate until the title has measured a rate.
 constexpr float kFirstFrameRate = 60.0f;
@@ -109,8 +112,11 @@ int finishRun(const Options &options) {
         return 0;
     const glm::ivec2 size = framebufferSize();
     const std::string error = saveWindowPicture(size.x, size.y, options.output);
-    if (error.empty())
+    if (error.empty()) {
+        std::cout << "Saved " << options.output << " (" << size.x << "x" << size.y << ")"
+                  << std::endl;
         return 0;
+    }
     std::cout << "Failed to write " << options.output << ": " << error << std::endl;
     return 1;
 }
@@ -198,9 +204,18 @@ bool refreshFrameRate(double now) {
 
 int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                  const ShaderFiles &files, const Options &options, OscServer &osc) {
+    // A picture or clip of a set that did not build would be kept as a good one.
+    if ((options.frames > 0 || !options.record.empty()) &&
+        !setBuilt(scene.programs, options.view)) {
+        std::cout << "Not saved: the shaders did not build" << std::endl;
+        return 1;
+    }
     LoopState state;
     Recording recording(options, scene.resolution);
     state.running = options.frames > 0 || recording.records();
+    // Otherwise the window stays black and the program looks hung.
+    if (!state.running && standardOutputIsTerminal())
+        std::cout << "Press space to start, Escape to quit" << std::endl;
     state.view = options.view;
     // Space belongs to the shader then: rendering cannot wait for it.
     followKeyboard(scene, state, options);
@@ -216,7 +231,8 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
     }
     Tuning tuning(window, scene, osc, shaderDir, options.watch, pacer.on);
 
-    while (!glfwWindowShouldClose(window)) {
+    wakeOnInterrupt(true);
+    while (!glfwWindowShouldClose(window) && interruptSignal() == 0) {
         const double now = glfwGetTime();
         // The pointer over the panel is not the shader's.
         double pointer[kMouseValues];
@@ -305,9 +321,13 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
                 waitWhilePaused(options.watch);
         }
     }
+    wakeOnInterrupt(false);
     deleteErrorBand(state.band);
 
-    const int finished = recording.finish(state.rendered, state.status);
+    const int signal = interruptSignal();
+    const int finished = recording.finish(state.rendered, state.status, signal != 0);
+    if (signal != 0)
+        return kSignalStatusBase + signal;
     if (recording.records())
         return finished;
     if (state.rendered < options.frames) {

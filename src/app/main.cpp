@@ -3,7 +3,10 @@
 #include "app/frame_loop.h"
 #include "app/input.h"
 #include "app/install_paths.h"
+#include "app/interrupt.h"
+#include "app/memory_check.h"
 #include "app/new_set.h"
+#include "app/no_window.h"
 #include "app/options.h"
 #include "import/import_set.h"
 #include "params/messages.h"
@@ -41,6 +44,8 @@ int main(int argc, char **argv) {
         return writeNewSet(options.newSet, std::cout, std::cerr);
     if (!options.import.empty())
         return importSet(options.import, options.shaderDir, options.media, std::cout, std::cerr);
+    if (!options.record.empty())
+        catchInterrupts();
 
     std::error_code cwdError;
     const std::filesystem::path workingDirectory = std::filesystem::current_path(cwdError);
@@ -76,6 +81,7 @@ int main(int argc, char **argv) {
     }
 
     // A failed init shows up as a failed window creation.
+    rememberWindowSystemErrors();
     glfwInit();
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
@@ -84,6 +90,7 @@ int main(int argc, char **argv) {
         glfwCreateWindow(options.width, options.height, "Quorlin", nullptr, nullptr);
     if (window == nullptr) {
         std::cout << "Failed to create GLFW window" << std::endl;
+        explainNoWindow();
         glfwTerminate();
         return -1;
     }
@@ -103,7 +110,7 @@ int main(int argc, char **argv) {
                 createImageQuad(),
                 // The viewer quad stays bound until the first frame binds the image quad.
                 createViewerQuad(),
-                createRenderTargets(options.width, options.height),
+                createRenderTargets(options.width, options.height, options.sizeGiven),
                 glm::vec2(options.width, options.height),
                 Inputs{wiring, {}, 0, 0, {}, false},
                 {},
@@ -111,6 +118,13 @@ int main(int argc, char **argv) {
                 Parameters{{}, 0, options.settings, std::move(saved)},
                 nullptr};
     buildBufferPasses(scene.programs, files, scene.inputs.wiring, options.view);
+    // A large size is weighed before any target takes memory.
+    const std::string memory = options.sizeGiven ? memoryProblem(scene.programs, options) : "";
+    if (!memory.empty()) {
+        std::cerr << "quorlin: " << memory << std::endl;
+        glfwTerminate();
+        return kUsageStatus;
+    }
     prepareTargets(scene, options.view);
     buildPlan(scene.inputs, scene.programs, scene.targets, scene.cube, scene.resolution, true);
     const std::string badSetting = updateParameters(scene.parameters, scene.programs, true);

@@ -21,7 +21,8 @@ int writeNewSet(const std::string &dir, std::ostream &out, std::ostream &err) {
     const int status = writeSetFiles(dir, files, err);
     if (status == 0) {
         const std::string quoted = shellQuoted(dir);
-        out << "Created " << quoted << "; run: quorlin --watch " << quoted << std::endl;
+        out << "Created " << quoted << "; run: " << runCommand() << " --watch " << quoted
+            << std::endl;
     }
     return status;
 }

@@ -2,6 +2,8 @@
 // statuses rather than the library's.
 #include "app/options.h"
 
+#include "app/new_set.h"
+#include "app/set_writer.h"
 #include "output/output_name.h"
 #include "params/messages.h"
 #include "params/osc.h"
@@ -9,15 +11,12 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
 namespace {
 
-// Four float targets of this size already take several GiB.
-constexpr int kMaxSide = 8192;
 constexpr int kViews = 5;
 constexpr double kMaxTime = 1e7;
 constexpr double kMaxRate = 1e6;
@@ -32,14 +31,83 @@ struct UsageError {
 struct FileError {
     std::string message;
 };
+// A number from low to high, with the range in words for the help and the
+// refusal rather than the library's bounds (NaN is refused too).
+template <typename T> CLI::Validator between(T low, T high, const std::string &words) {
+    return CLI::Validator(
+        [low, high, words](std::string &text) {
+            T value{};
+            if (CLI::detail::lexical_cast(text, value) && value >= low && value <= high)
+                return std::string();
+            return "'" + text + "' is not " + words;
+        },
+        "");
+}
+
+constexpr const char *kFramesRange = "a whole number, 1 or more";
+constexpr const char *kTimeRange = "a number of seconds from -10000000 to 10000000";
+constexpr const char *kRateRange = "a number from 0.000001 to 1000000";
+constexpr const char *kStartRange = "a whole number, 0 or more";
+constexpr const char *kToleranceRange = "a whole number from 0 to 255";
+constexpr const char *kViewRange = "a whole number from 0 to 5";
+constexpr const char *kMaxFpsRange = "a whole number from 1 to 1000";
+
+std::size_t editDistance(const std::string &a, const std::string &b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// A misspelt long option would otherwise leave its value to be taken as the
+// shader directory, and the library would complain about the directory.
+void checkOptionNames(const CLI::App &app, int argc, const char *const *argv) {
+    constexpr std::size_t kMostEdits = 2;
+    const std::vector<const CLI::Option *> options = app.get_options();
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--")
+            return;
+        if (word.rfind("--", 0) != 0)
+            continue;
+        const std::string name = word.substr(0, word.find('='));
+        std::string nearest;
+        std::size_t nearestEdits = kMostEdits + 1;
+        bool known = false;
+        for (const CLI::Option *option : options) {
+            for (const std::string &longName : option->get_lnames()) {
+                const std::size_t edits = editDistance(name, "--" + longName);
+                known = known || edits == 0;
+                if (edits == 0 && word.size() == name.size() && option->get_type_size_min() > 0)
+                    ++i; // its value, whatever it looks like
+                if (edits < nearestEdits) {
+                    nearest = "--" + longName;
+                    nearestEdits = edits;
+                }
+            }
+        }
+        if (!known)
+            throw UsageError{"unknown option " + name +
+                             (nearest.empty() ? "" : " (did you mean " + nearest + "?)")};
+    }
+}
 
 int parseSide(const std::string &text, const std::string &whole) {
     int value = 0;
     const char *end = text.data() + text.size();
     auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || value < 1 || value > kMaxSide)
+    if (text.empty() || error != std::errc() || stop != end || value < 1 || value > kMaxRenderSide)
         throw UsageError{"--size: '" + whole + "' is not WIDTHxHEIGHT with each side from 1 to " +
-                         std::to_string(kMaxSide)};
+                         std::to_string(kMaxRenderSide)};
     return value;
 }
 
@@ -58,6 +126,10 @@ void checkPaths(const Options &options) {
         throw UsageError{
             "SHADER_DIR: '" + options.shaderDir +
             (fs::exists(options.shaderDir, ignored) ? "' is not a directory" : "' does not exist")};
+    if (!options.shaderDir.empty() &&
+        !fs::exists(fs::symlink_status(fs::path(options.shaderDir) / "Image.frag", ignored)))
+        throw UsageError{options.shaderDir + " has no Image.frag (quorlin --new " +
+                         shellQuoted(options.shaderDir) + " makes a set)"};
     if (options.output.empty())
         return;
     if (fs::is_directory(options.output, ignored))
@@ -149,40 +221,55 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                          "Print the version and exit");
     std::string size;
     app.add_option("SHADER_DIR", options.shaderDir,
-                   "Directory holding Image.frag, common.incl, ... (default: ../Shaders)");
-    app.add_option("--size", size, "Window, iResolution and render-target size (default 800x600)")
+                   "Directory holding Image.frag, common.incl, ... (default: ../Shaders)")
+        ->type_name("");
+    app.add_option("--size", size,
+                   "Window, iResolution and render-target size, each side 1 to " +
+                       std::to_string(kMaxRenderSide) + " (default 800x600)")
         ->type_name("WxH");
-    app.add_option("--frames", options.frames, "Render N frames from the start, then exit")
-        ->check(CLI::Range(1, std::numeric_limits<int>::max()));
+    app.add_option("--frames", options.frames,
+                   std::string("Render N frames from the start, then exit; N is ") + kFramesRange)
+        ->type_name("N")
+        ->check(between(1, std::numeric_limits<int>::max(), kFramesRange));
     app.add_option("--output", options.output,
                    "After the last frame, save the window as PNG; FILE.mp4, .mkv, .mov, .webm or "
                    ".gif records every frame, frames/%04d.png writes one PNG a frame")
         ->type_name("FILE");
-    auto *time = app.add_option("--time", options.startTime,
-                                "Fixed clock: frame k gets iTime = T + k / RATE");
-    time->check(CLI::Range(-kMaxTime, kMaxTime));
+    auto *time = app.add_option(
+        "--time", options.startTime,
+        std::string("Fixed clock: frame k gets iTime = T + k / RATE; T is ") + kTimeRange);
+    time->type_name("T")->check(between(-kMaxTime, kMaxTime, kTimeRange));
     auto *rate = app.add_option("--rate", options.rate,
-                                "Frames per second of the fixed clock "
-                                "(default 60; alone means --time 0)");
-    rate->check(CLI::Range(1.0 / kMaxRate, kMaxRate));
+                                std::string("Frames per second of the fixed clock (default 60; "
+                                            "alone means --time 0); RATE is ") +
+                                    kRateRange);
+    rate->type_name("RATE")->check(between(1.0 / kMaxRate, kMaxRate, kRateRange));
     auto *start = app.add_option("--start-frame", options.startFrame,
-                                 "The first rendered frame is frame K (fixed clock). Feedback sets "
-                                 "start from cleared targets, so they cannot be split");
-    start->type_name("K")->check(CLI::Range(0, std::numeric_limits<int>::max()));
+                                 std::string("The first rendered frame is frame K (fixed clock). "
+                                             "Feedback sets start from cleared targets, so they "
+                                             "cannot be split; K is ") +
+                                     kStartRange);
+    start->type_name("K")->check(between(0, std::numeric_limits<int>::max(), kStartRange));
     app.add_option("--expect", options.expect,
                    "Compare the last frame with this PNG; exit 1 when they differ")
         ->type_name("REF.png");
     app.add_option("--tolerance", options.tolerance,
-                   "Largest channel difference --expect lets pass (default 2)")
-        ->check(CLI::Range(0, 255));
+                   std::string("Largest channel difference --expect lets pass (default 2); N is ") +
+                       kToleranceRange)
+        ->type_name("N")
+        ->check(between(0, 255, kToleranceRange));
     app.add_flag("--watch", options.watch, "Reload the shaders when a file of the set changes");
-    app.add_option(
-           "--view", options.view,
-           "Show render target N (1 to 4), or the cube-map pass's faces (5), instead of the image")
-        ->check(CLI::Range(0, kViews));
+    app.add_option("--view", options.view,
+                   std::string("Show render target N (1 to 4), or the cube-map pass's faces (5), "
+                               "instead of the image (0, the default); N is ") +
+                       kViewRange)
+        ->type_name("N")
+        ->check(between(0, kViews, kViewRange));
     app.add_option("--max-fps", options.maxFps,
-                   "Render at most N frames a second; sleep while paused")
-        ->check(CLI::Range(1, kMaxFps));
+                   std::string("Render at most N frames a second; sleep while paused; N is ") +
+                       kMaxFpsRange)
+        ->type_name("N")
+        ->check(between(1, kMaxFps, kMaxFpsRange));
     app.add_flag("--vsync", options.vsync, "Swap in step with the display; sleep while paused");
     auto *newSet = app.add_option("--new", options.newSet,
                                   "Write a copy of the shipped shader set into the new or "
@@ -225,6 +312,7 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                (examplesDir.empty() ? "" : "\n\nExample sets: " + examplesDir));
 
     try {
+        checkOptionNames(app, argc, argv);
         app.parse(argc, argv);
         if (newSet->count() > 0)
             checkNewSet(app, options.newSet);
@@ -234,11 +322,9 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         }
         if (media->count() > 0)
             throw UsageError{"--media goes with --import"};
-        if (!size.empty())
+        options.sizeGiven = !size.empty();
+        if (options.sizeGiven)
             parseSize(size, options);
-        // A range check lets NaN through.
-        if (!std::isfinite(options.startTime) || !std::isfinite(options.rate))
-            throw UsageError{"--time and --rate take finite numbers"};
         checkPaths(options);
         parseImageChoices(textures, samplers, options);
         parseParameterChoices(settings, options);

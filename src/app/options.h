@@ -13,8 +13,9 @@ struct Options {
     std::string shaderDir; // empty: the Shaders directory beside the working directory
     int width = 800;
     int height = 600;
-    int frames = 0;     // 0: run until the window is closed
-    std::string output; // empty: no picture at the end
+    bool sizeGiven = false; // chosen: by --size, or by the reference of --expect
+    int frames = 0;         // 0: run until the window is closed
+    std::string output;     // empty: no picture at the end
     bool fixedClock = false;
     double startTime = 0.0;
     double rate = 60.0;
@@ -38,6 +39,9 @@ struct Options {
     std::vector<Setting> settings; // --set, in the order given
     std::string osc;               // --osc PORT or HOST:PORT; empty: no OSC server
 };
+
+// The largest side of the render size.
+constexpr int kMaxRenderSide = 8192;
 
 // The status of a command that cannot be run as given.
 constexpr int kUsageStatus = 2;

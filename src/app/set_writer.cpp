@@ -1,6 +1,8 @@
 // Writing a shader set, undoing what was made when a write fails.
 #include "app/set_writer.h"
 
+#include "util/program_path.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -122,4 +124,13 @@ std::string shellQuoted(const std::string &text) {
     for (char c : text)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
+}
+
+std::string runCommand() {
+    const std::string running = runningProgram();
+    const std::string found = findProgram("quorlin");
+    std::error_code error;
+    if (running.empty() || (!found.empty() && fs::equivalent(found, running, error)))
+        return "quorlin";
+    return shellQuoted(running);
 }

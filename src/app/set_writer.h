@@ -23,3 +23,7 @@ int writeSetFiles(const std::string &dir, const std::vector<FileToWrite> &files,
 // The text as a POSIX shell reads it back: unchanged when it holds only safe
 // characters, single-quoted otherwise.
 std::string shellQuoted(const std::string &text);
+
+// What a person types to run this program: its name when the shell finds this
+// program by it, else the program's path, shell-quoted.
+std::string runCommand();

@@ -320,6 +320,6 @@ int importSet(const std::string &json, const std::string &dir, const std::string
         return status;
     for (const std::string &line : importer.lines())
         out << line << std::endl;
-    out << importLines::created(shellQuoted(dir), json) << std::endl;
+    out << importLines::created(shellQuoted(dir), json, runCommand()) << std::endl;
     return 0;
 }

@@ -74,9 +74,10 @@ inline std::string badSampling(const std::string &where, const SamplingKey &key,
            "; left at the default";
 }
 
-// The last line; dir as the shell reads it back.
-inline std::string created(const std::string &dir, const std::string &json) {
-    return "Created " + dir + " from " + json + "; run: quorlin --watch " + dir;
+// The last line; dir as the shell reads it back, command what runs this program.
+inline std::string created(const std::string &dir, const std::string &json,
+                           const std::string &command) {
+    return "Created " + dir + " from " + json + "; run: " + command + " --watch " + dir;
 }
 
 } // namespace importLines

@@ -2,10 +2,10 @@
 #include "output/output_name.h"
 
 #include "output/expect.h"
+#include "util/program_path.h"
 #include "util/text.h"
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -74,18 +74,6 @@ bool isGif(const std::string &path) {
     return endsWith(path, ".gif");
 }
 
-std::string findProgram(const std::string &program) {
-    const char *path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin");
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        const std::string candidate = (folder.empty() ? "." : folder) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return "";
-}
-
 } // namespace
 
 std::string applyRecordingRules(Options &options, bool rateGiven) {
@@ -112,6 +100,16 @@ std::string applyRecordingRules(Options &options, bool rateGiven) {
         const std::string error = loadReference(options.expect, reference);
         if (!error.empty())
             return "--expect: " + error;
+        // Any other size could only differ.
+        if (!options.sizeGiven) {
+            if (std::max(reference.width, reference.height) > kMaxRenderSide)
+                return "--expect: '" + options.expect + "' is " + std::to_string(reference.width) +
+                       "x" + std::to_string(reference.height) + ", larger than the sides of " +
+                       std::to_string(kMaxRenderSide) + " the program renders";
+            options.width = reference.width;
+            options.height = reference.height;
+            options.sizeGiven = true;
+        }
     }
     const bool records = name.kind == OutputKind::kVideo || name.kind == OutputKind::kSequence;
     if (records)

@@ -162,9 +162,19 @@ void Recorder::startEncoder() {
     posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, errors_, STDERR_FILENO);
+    // A group of its own, so that a Ctrl-C at the terminal reaches only the
+    // program, which then ends the file; and none of the program's blocked signals.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
     pid_t child = -1;
     const int error =
-        posix_spawn(&child, target_.encoder.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn(&child, target_.encoder.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(ends[0]);
     pipe_ = ends[1];

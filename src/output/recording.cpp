@@ -80,7 +80,7 @@ bool Recording::frameDone(int rendered) {
     return !recorder_ || !recorder_->failed();
 }
 
-int Recording::finish(int rendered, int status) {
+int Recording::finish(int rendered, int status, bool interrupted) {
     endProgress(rendered);
     if (recorder_) {
         while (framesInFlight(capture_) > 0 && !recorder_->failed())
@@ -90,7 +90,7 @@ int Recording::finish(int rendered, int status) {
             std::cout << "Recording to " << options_.record << " failed: " << failure << std::endl;
             return 1;
         }
-        if (rendered < options_.frames) {
+        if (rendered < options_.frames && !interrupted) {
             std::cout << "Closed after " << rendered << " of " << options_.frames << " frames; "
                       << options_.record << " holds " << rendered << " frames" << std::endl;
             return 1;

@@ -37,7 +37,9 @@ class Recording {
 
     // Ends the progress line, finishes the file and prints the closing lines
     // and the verdict. status is the run's so far; returns the process status.
-    int finish(int rendered, int status);
+    // An interrupted recording is saved with what it holds, as one without an
+    // end is.
+    int finish(int rendered, int status, bool interrupted);
 
   private:
     void handOnOldest();

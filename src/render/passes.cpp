@@ -75,29 +75,36 @@ void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 
         shader.setVec2(kResolutionUniform, resolution);
 }
 
-void prepareTargets(Scene &scene, int view) {
-    const Programs &programs = scene.programs;
+unsigned usedTargets(const Programs &programs, int view) {
     unsigned used = programs.imageInputs.reads | programs.active;
     if (view > 0)
         used |= passBit(view - 1);
-    unsigned feedback = 0; // passes that read their own target
-    for (int x = 0; x < kPasses; ++x) {
-        const BufferPass &pass = programs.buffers[x];
+    for (const BufferPass &pass : programs.buffers)
         if (pass.shader)
             used |= pass.inputs.reads;
-        if ((programs.active & passBit(x)) && (pass.inputs.reads & passBit(x)))
-            feedback |= passBit(x);
-    }
+    return used;
+}
+
+unsigned selfReadingPasses(const Programs &programs) {
+    unsigned reading = 0;
+    for (int x = 0; x < kPasses; ++x)
+        if ((programs.active & passBit(x)) && (programs.buffers[x].inputs.reads & passBit(x)))
+            reading |= passBit(x);
+    return reading;
+}
+
+void prepareTargets(Scene &scene, int view) {
     // A pass reading its own target must not read the texture it writes.
+    const unsigned reading = selfReadingPasses(scene.programs);
     for (int x = 0; x < kBufferPasses; ++x)
-        if (feedback & passBit(x))
-            addSpare(scene.targets[x], static_cast<int>(scene.resolution.x),
-                     static_cast<int>(scene.resolution.y));
+        if (reading & passBit(x))
+            addSpare(scene.targets[x]);
+    const unsigned used = usedTargets(scene.programs, view);
     for (int x = 0; x < kBufferPasses; ++x)
         if (used & passBit(x))
             clearOnFirstUse(scene.targets[x]);
     if (used & passBit(kCubeA))
-        prepareCubeTarget(scene.cube, feedback & passBit(kCubeA));
+        prepareCubeTarget(scene.cube, reading & passBit(kCubeA));
 }
 
 bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {

@@ -42,10 +42,18 @@ struct Scene {
 // The view that shows the cube-map pass's faces; 1 to 4 show the buffers.
 constexpr int kCubeView = kCubeA + 1;
 
-// Gives every target that the programs read, write or that view shows (1 to
-// 4, the cube 5; 0 is the image) its first clear, and a second texture to
-// each target whose pass reads it. Run after each (re)build and change of view, never
-// per frame; does nothing for a set without buffer passes that shows the image.
+// Bit x: target x is read or written by the programs, or shown by view (1 to
+// 4 a buffer's, 5 the cube-map pass's; 0 is the image).
+unsigned usedTargets(const Programs &programs, int view);
+
+// Bit x: pass x (a buffer or the cube-map pass) reads its own target, which
+// then needs a second texture.
+unsigned selfReadingPasses(const Programs &programs);
+
+// Gives every target that the programs read, write or that view shows its
+// first clear, and a second texture to each target whose pass reads it. Run
+// after each (re)build and change of view, never per frame; does nothing for a
+// set without buffer passes that shows the image.
 void prepareTargets(Scene &scene, int view);
 
 // Sets iResolution on the current program as the type it declares it.

@@ -26,8 +26,10 @@ void reportIfIncomplete() {
         std::cout << "ERROR::FRAMEBUFFER:: Framebuffer is not complete!" << std::endl;
 }
 
-RenderTarget createRenderTarget(int width, int height) {
-    RenderTarget target{};
+void makeRenderTarget(RenderTarget &target) {
+    const int width = target.width;
+    const int height = target.height;
+    target.made = true;
     // The framebuffer stays bound throughout: the attachments go to it.
     glGenFramebuffers(1, &target.framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
@@ -39,7 +41,6 @@ RenderTarget createRenderTarget(int width, int height) {
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
                               target.renderbuffer);
     reportIfIncomplete();
-    return target;
 }
 
 } // namespace
@@ -49,27 +50,35 @@ void clearBoundFramebuffer() {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-RenderTargets createRenderTargets(int width, int height) {
+RenderTargets createRenderTargets(int width, int height, bool onFirstUse) {
     RenderTargets targets{};
-    for (RenderTarget &target : targets)
-        target = createRenderTarget(width, height);
+    for (RenderTarget &target : targets) {
+        target.width = width;
+        target.height = height;
+        if (!onFirstUse)
+            makeRenderTarget(target);
+    }
     return targets;
 }
 
 void clearOnFirstUse(RenderTarget &target) {
     if (target.cleared)
         return;
+    if (!target.made)
+        makeRenderTarget(target);
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
     clearBoundFramebuffer();
     target.cleared = true;
 }
 
-void addSpare(RenderTarget &target, int width, int height) {
+void addSpare(RenderTarget &target) {
     if (target.spareFramebuffer != 0)
         return;
+    if (!target.made)
+        makeRenderTarget(target);
     glGenFramebuffers(1, &target.spareFramebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, target.spareFramebuffer);
-    target.spareColour = createColourTexture(width, height);
+    target.spareColour = createColourTexture(target.width, target.height);
     // Depth is never tested, so both textures can share the one renderbuffer.
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
                               target.renderbuffer);
@@ -93,11 +102,14 @@ void finishWrite(RenderTarget &target) {
 
 void deleteRenderTargets(const RenderTargets &targets) {
     for (const RenderTarget &target : targets)
-        glDeleteFramebuffers(1, &target.framebuffer);
+        if (target.made)
+            glDeleteFramebuffers(1, &target.framebuffer);
     for (const RenderTarget &target : targets)
-        glDeleteRenderbuffers(1, &target.renderbuffer);
+        if (target.made)
+            glDeleteRenderbuffers(1, &target.renderbuffer);
     for (const RenderTarget &target : targets)
-        glDeleteTextures(1, &target.colour);
+        if (target.made)
+            glDeleteTextures(1, &target.colour);
     for (const RenderTarget &target : targets) {
         if (target.spareFramebuffer == 0)
             continue;

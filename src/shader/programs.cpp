@@ -70,6 +70,7 @@ Shader build(Failure &first, const SetBuild &set, const std::string &vertex,
              const std::string &fragment, int program) {
     Composition composition;
     composition.shippedFallbacks = set.fallbacks;
+    composition.shippedFragment = set.fallbacks && program == kViewerProgram;
     for (int n = 0; program != kViewerProgram && n < kShaderChannels; ++n)
         composition.channels[n] = channelWire(set.wiring, program, n).source.target;
     Shader shader(readStages(set.files.common, vertex, fragment, composition));
@@ -198,6 +199,17 @@ Programs buildPrograms(const ShaderFiles &files, const Wiring &wiring) {
 void buildBufferPasses(Programs &programs, const ShaderFiles &files, const Wiring &wiring,
                        int view) {
     resolveBuffers(programs, setBuild(files, wiring), view, false);
+}
+
+bool setBuilt(const Programs &programs, int view) {
+    // A pass that is read but did not build is the one read that neither runs
+    // nor is missing (a missing file reads a cleared target, said at start-up).
+    unsigned read = programs.imageInputs.reads | (view > 0 ? passBit(view - 1) : 0);
+    for (int x = 0; x < kBufferPasses; ++x)
+        if (programs.active & passBit(x))
+            read |= programs.buffers[x].inputs.reads;
+    return programs.image.linked() && (view == 0 || programs.viewer.linked()) &&
+           (read & ~(programs.active | programs.missing)) == 0;
 }
 
 bool reloadPrograms(Programs &programs, const ShaderFiles &files, const Wiring &wiring, int view) {

@@ -71,6 +71,11 @@ Programs buildPrograms(const ShaderFiles &files, const Wiring &wiring);
 void buildBufferPasses(Programs &programs, const ShaderFiles &files, const Wiring &wiring,
                        int view);
 
+// Whether every program the window's picture comes from linked: the image,
+// the viewer and the pass whose target view shows (1 to 4), and each buffer
+// pass read. A pass whose file does not exist is no failure.
+bool setBuilt(const Programs &programs, int view);
+
 // Reads and builds every program again; each is replaced only by one that
 // links. Returns whether the image program was replaced. May change the
 // current program.

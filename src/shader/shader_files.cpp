@@ -3,7 +3,13 @@
 
 #include "shader/shipped_set.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
 
 namespace {
 const char *const kNames[] = {
@@ -62,4 +68,21 @@ std::string shippedText(const std::string &name) {
 bool isShaderFileName(const std::string &name) {
     return std::any_of(std::begin(kNames), std::end(kNames),
                        [&](const char *known) { return name == known; });
+}
+
+std::string unreadableReason(const std::string &path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error)
+        return error.message();
+    if (fs::is_directory(status))
+        return std::strerror(EISDIR);
+    if (!fs::is_regular_file(status))
+        return "Not a regular file";
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return std::strerror(errno);
+    close(file);
+    return "Cannot be read";
 }

@@ -46,5 +46,9 @@ std::string defaultShaderDir(const std::string &shaderRoot);
 // as text, not normalised, so "//Shaders" stays as it is.
 ShaderFiles shaderFilesIn(const std::string &dir);
 
+// Why the file at path cannot be read as text, as the system words it
+// ("No such file or directory").
+std::string unreadableReason(const std::string &path);
+
 // Whether a bare file name is one of the set's ten.
 bool isShaderFileName(const std::string &name);

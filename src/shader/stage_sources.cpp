@@ -2,6 +2,7 @@
 #include "shader/stage_sources.h"
 
 #include "shader/compose.h"
+#include "shader/shader_files.h"
 #include "shader/shipped_set.h"
 
 #include <filesystem>
@@ -75,7 +76,7 @@ StageSources readStages(const std::string &commonPath, const std::string &vertex
                         const std::string &fragmentPath, const Composition &composition) {
     StageSources sources;
     const std::string shippedVertex = fallbackFor(vertexPath, composition.shippedFallbacks);
-    const std::string shippedFragment = fallbackFor(fragmentPath, composition.shippedFallbacks);
+    const std::string shippedFragment = fallbackFor(fragmentPath, composition.shippedFragment);
     std::string vertex, fragment, common;
     const std::string *reading = &vertexPath;
     try {
@@ -87,6 +88,9 @@ StageSources readStages(const std::string &commonPath, const std::string &vertex
             common = readInclude(commonPath);
     } catch (const std::ios_base::failure &e) {
         std::cout << "ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: " << e.what() << std::endl;
+        // The stream's reason names no file.
+        if (standardOutputIsTerminal())
+            std::cout << *reading << ": " << unreadableReason(*reading) << std::endl;
         sources.failure = {"Cannot read " + fs::path(*reading).filename().string()};
         return sources;
     }

@@ -27,9 +27,12 @@ struct Composition {
     // How a generated header declares channel n: GL_TEXTURE_2D (sampler2D)
     // or GL_TEXTURE_CUBE_MAP (samplerCube).
     std::array<GLenum, 4> channels{GL_TEXTURE_2D, GL_TEXTURE_2D, GL_TEXTURE_2D, GL_TEXTURE_2D};
-    // A missing vertex or viewer file reads as the shipped one; the shipped
-    // viewer fragment then comes after a header of its own, not common.incl.
+    // A missing vertex file reads as the shipped one.
     bool shippedFallbacks = false;
+    // So does a missing fragment file: only the viewer's, whose shipped text
+    // then comes after a header of its own, not common.incl. A missing image
+    // is the author's to write, never the shipped one in disguise.
+    bool shippedFragment = false;
 };
 
 // Reads the vertex file, the fragment file and common.incl (missing: empty),

@@ -1,6 +1,6 @@
 """Cube maps: six labelled faces read upright, straight and through the cube-map pass shown
 as a cross; the cube-map pass feeding the image and itself; bad faces."""
-import io, os
+import io, os, re
 
 from harness import BANNER, Case, Window, png
 from PIL import Image, ImageDraw
@@ -65,10 +65,16 @@ class CubeMaps(Case):
     bare_set = test_wiring.Wiring.bare_set
 
     def render(self, files, *args):
+        """The run with its last line, saying where the picture went, checked and taken off; no
+        picture for a build that failed."""
         root = self.bare_set(files)
-        shaders = os.path.join(root, "Shaders")
-        result = self.run_quorlin(*args, "--output", os.path.join(root, "out.png"), shaders, display=self.display)
-        return result, png(os.path.join(root, "out.png"))[1], shaders
+        shaders, out = os.path.join(root, "Shaders"), os.path.join(root, "out.png")
+        result = self.run_quorlin(*args, "--output", out, shaders, display=self.display)
+        if not os.path.exists(out):
+            return result, None, shaders
+        self.assertRegex(result.stdout, r"\nSaved %s \(\d+x\d+\)\n$" % re.escape(out))
+        result.stdout = result.stdout[:result.stdout.rindex("Saved ")]
+        return result, png(out)[1], shaders
 
     def test_labelled_faces_read_upright_and_the_cross_shows_them(self):
         result, pixel, _ = self.render({**LABELLED, "quorlin.toml": WIRED, "Image.frag": CORNERS}, "--size", "70x10")

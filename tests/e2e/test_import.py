@@ -2,7 +2,7 @@
 each thing left out), and exports or directories that are refused without leaving anything."""
 import json, os, pathlib, shutil, tempfile, tomllib
 
-from harness import Case, png
+from harness import QUORLIN, Case, png
 from test_everyday import small_files_only
 
 IMAGE = "void mainImage(out vec4 c, in vec2 p) { c = texture(iChannel2, p / iResolution.xy); }"
@@ -53,8 +53,8 @@ BufferB iChannel0 reads BufferB with mipmaps, which render targets lack: written
 BufferA: an input on channel "4" is not imported: channels are 0 to 3
 BufferA iChannel1 reads CubeA with mipmaps, which render targets lack: written as linear
 Missing media sky_3.jpg for BufferA iChannel2: put it beside shader.json
-Created 'new set' from shader.json; run: quorlin --watch 'new set'
-"""
+Created 'new set' from shader.json; run: %s --watch 'new set'
+""" % QUORLIN  # no quorlin on the test's PATH: the line names this one
 WIRING = {"mouse": "click",
           "Image": {"iChannel2": {"buffer": "BufferB", "filter": "nearest", "wrap": "clamp"},
                     "iChannel0": {"file": "wood.png", "filter": "linear", "wrap": "mirror", "vflip": False},

@@ -66,7 +66,8 @@ class Keyboard(Case):
                 result = self.run_quorlin("--input", os.path.join(shaders, "keys.txt"), "--frames", "4", "--size",
                                           "24x4", *args, "--output", os.path.join(root, "out.png"), shaders,
                                           display=self.display)
-                self.assertEqual((result.returncode, result.stdout, result.stderr), (0, BANNER, ""))
+                self.assertEqual((result.returncode, result.stdout, result.stderr),
+                                 (0, BANNER + "Saved %s/out.png (24x4)\n" % root, ""))
                 pixel = png(os.path.join(root, "out.png"))[1]
                 for key, seen in rows.items():
                     self.assertEqual(pixel(4 * KEYS.index(key), 0)[:3], tuple(255 * int(b) for b in seen), key)
@@ -124,7 +125,8 @@ class Keyboard(Case):
             out = os.path.join(self.project(), "out.png")
             result = self.run_quorlin(EXAMPLE, "--size", "64x40", "--rate", "10", "--frames", "4", *script, "--output",
                                       out, display=self.display)
-            self.assertEqual((result.returncode, result.stdout), (0, BANNER + ("" if script else RULE)))
+            self.assertEqual((result.returncode, result.stdout),
+                             (0, BANNER + ("" if script else RULE) + "Saved %s (64x40)\n" % out))
             seen.append(png(out)[0].tobytes())
         self.assertNotEqual(*seen, "the camera stayed put")
 

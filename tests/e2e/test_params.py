@@ -42,7 +42,8 @@ class Parameters(Case):
                 root = self.project(**FILES, **{"params.toml": saved})
                 result = self.run_quorlin(root + "/Shaders", "--size", "64x48", "--output", root + "/p.png", *args,
                                           display=self.display)
-                self.assertEqual((result.returncode, result.stdout), (0, BANNER + "".join(l + "\n" for l in lines)))
+                self.assertEqual((result.returncode, result.stdout),
+                                 (0, BANNER + "".join(l + "\n" for l in lines) + "Saved %s/p.png (64x48)\n" % root))
                 self.assertEqual(png(root + "/p.png")[1](32, 24), colour + (255,))
 
     def test_bad_values_and_a_port_in_use_refuse_to_start(self):

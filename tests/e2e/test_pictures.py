@@ -33,20 +33,21 @@ main_image = lambda colour, head="": head + "void mainImage(out vec4 c, in vec2 
 # (what, changes to the shipped files, arguments, expected: "reports" in order, probe cells by
 # name, pixels at (x, y from the top) within 1 of GL's rounding, "gradient": the probe's coordinates)
 RUNS = [
-    ("vertex file missing", {"VertexShader.vs": None}, SIZE, {"reports": FAILED_READ}),
-    ("image empty", {"Image.frag": ""}, SIZE, {"reports": "PROGRAM"}),
-    ("image a directory", {"Image.frag": DIRECTORY}, SIZE, {"reports": FAILED_READ}),
-    ("image a pipe", {"Image.frag": FIFO}, SIZE, {"reports": FAILED_READ}),
-    ("viewer fragment missing", {"TextureViewer.fs.frag": None}, SIZE, {"reports": FAILED_READ}),
+    ("vertex file missing", {"VertexShader.vs": None}, SIZE, {"reports": FAILED_READ, "unsaved": 1}),
+    ("image empty", {"Image.frag": ""}, SIZE, {"reports": "PROGRAM", "unsaved": 1}),
+    ("image a directory", {"Image.frag": DIRECTORY}, SIZE, {"reports": FAILED_READ, "unsaved": 1}),
+    ("image a pipe", {"Image.frag": FIFO}, SIZE, {"reports": FAILED_READ, "unsaved": 1}),
+    ("viewer fragment missing: not shown, so saved", {"TextureViewer.fs.frag": None}, SIZE, {"reports": FAILED_READ}),
     ("include missing: silent, the fragments lack their head", {"common.incl": None}, SIZE,
-     {"reports": "FRAGMENT PROGRAM " * 2}),
-    ("include unreadable", {"common.incl": UNREADABLE}, SIZE, {"reports": FAILED_READ * 2}),
+     {"reports": "FRAGMENT PROGRAM " * 2, "unsaved": 1}),
+    ("include unreadable", {"common.incl": UNREADABLE}, SIZE, {"reports": FAILED_READ * 2, "unsaved": 1}),
     ("include followed by the fragment files with nothing between", {"common.incl": SHIPPED["common.incl"] +
      "const float TEN = 1", "Image.frag": "0.0;\nvoid main() { FragColor = vec4(TEN / 255.0); }\n",
      "TextureViewer.fs.frag": "0.0;\n" + SHIPPED["TextureViewer.fs.frag"]}, SIZE, {(0, 0): (10, 10, 10)}),
     ("buffers the image does not sample are never read",
      {"BufferA.fs": "garbage", "BufferB.fs": FIFO, "BufferC.fs": DIRECTORY, "BufferD.fs": None}, SIZE, {}),
-    ("log cut to 1023 characters", {"Image.frag": LONG_LOG}, SIZE, {"reports": "FRAGMENT PROGRAM", "log": 1023}),
+    ("log cut to 1023 characters", {"Image.frag": LONG_LOG}, SIZE,
+     {"reports": "FRAGMENT PROGRAM", "log": 1023, "unsaved": 1}),
     ("default size, upright", {"Image.frag": PROBE}, ["--time", "1.5"],
      {"res_x": 800, "res_y": 600, "time_ms": 1500, "frame": 0, "delta_ms": 0, "gradient": 1}),
     ("frame k gets T + k / R", {"Image.frag": PROBE}, SIZE + ["--frames", "3", "--time", "2", "--rate", "4"],
@@ -63,8 +64,13 @@ RUNS = [
      "BufferB.fs": image("t(iChannel0) + vec4(0.2)")}, SIZE, {(32, 24): (102, 102, 102)}),
     ("targets are the render size", {"Image.frag": image("vec4(t(iChannel3).xy / iResolution, 0, 1)"),
      "BufferD.fs": image("vec4(gl_FragCoord.xy, 0, 1)")}, SIZE, {"gradient": 1}),
-    ("a broken buffer is reported and skipped", {"Image.frag": image("vec4(0, 1, 0, 1) + t(iChannel0)"),
-     "BufferA.fs": "void main() {"}, SIZE, {"reports": "FRAGMENT PROGRAM", (32, 24): (0, 255, 0)}),
+    ("a broken buffer that the image reads", {"Image.frag": image("vec4(0, 1, 0, 1) + t(iChannel0)"),
+     "BufferA.fs": "void main() {"}, SIZE, {"reports": "FRAGMENT PROGRAM", "unsaved": 1}),
+    ("a broken buffer that quorlin.toml wires to the image", {"quorlin.toml": '[Image]\niChannel0 = "BufferC"\n',
+     "Image.frag": image("vec4(0, 1, 0, 1) + t(iChannel0)"), "BufferC.fs": "void main() {"}, SIZE,
+     {"reports": "FRAGMENT PROGRAM", "unsaved": 1}),
+    ("a broken buffer that --view shows", {"BufferB.fs": "void main() {"}, SIZE + ["--view", "2"],
+     {"reports": "FRAGMENT PROGRAM", "unsaved": 1}),
     ("--view 1 shows target 0", {"Image.frag": SUM, "BufferA.fs": image("vec4(TexCoord, 0, 1)"),
      "BufferB.fs": image("vec4(1)")}, SIZE + ["--view", "1"], {"gradient": 1}),
     ("--view 2 shows target 1", {"Image.frag": SUM, "BufferA.fs": image("vec4(TexCoord, 0, 1)"),
@@ -82,7 +88,7 @@ RUNS = [
     ("a file with main and mainImage is composed as before", {"Image.frag": main_image(
      "vec4(1)") + "\nvoid main() { FragColor = vec4(0, 1, 0, 1); }\n"}, SIZE, {(0, 0): (0, 255, 0)}),
     ("an error in a mainImage file keeps its line", {"Image.frag": main_image("vec4(undeclared)", "\n")}, SIZE,
-     {"reports": "FRAGMENT PROGRAM", "log": r"^0:11\("}),
+     {"reports": "FRAGMENT PROGRAM", "log": r"^0:11\(", "unsaved": 1}),
 ]
 
 NO_WINDOW = re.escape(BANNER + "Failed to create GLFW window\n")
@@ -110,14 +116,18 @@ class Runs(Case):
                     preload = os.environ.get("LD_PRELOAD")  # copies: the checkout may be out of nobody's reach
                     options = dict(binary=shutil.copy(QUORLIN, root), user=nobody.pw_uid, group=nobody.pw_gid,
                                    env={"LD_PRELOAD": shutil.copy(preload, root)} if preload else {})
-                result = self.run_quorlin(*args, "--output", os.path.join(root, "out.png"), os.path.join(
-                    root, "Shaders"), display=self.display, cwd=os.path.join(root, "build"), **options)
-                self.assertEqual((result.returncode, result.stderr), (0, ""))
-                found = reports(result.stdout)
+                out, size = os.path.join(root, "out.png"), (64, 48) if "--size" in args else (800, 600)
+                result = self.run_quorlin(*args, "--output", out, os.path.join(root, "Shaders"), display=self.display,
+                                          cwd=os.path.join(root, "build"), **options)
+                unsaved = expected.get("unsaved", 0)  # a set that did not build leaves no picture
+                last = "Not saved: the shaders did not build\n" if unsaved else "Saved %s (%dx%d)\n" % (out, *size)
+                self.assertEqual((result.returncode, result.stderr, result.stdout[-len(last):]), (unsaved, "", last))
+                found = reports(result.stdout[:-len(last)])
                 self.assertEqual(" ".join(kind for kind, _ in found), expected.get("reports", "").strip())
-                picture, pixel = png(os.path.join(root, "out.png"))
-                size = (64, 48) if "--size" in args else (800, 600)
-                self.assertEqual((picture.mode, picture.size), ("RGBA", size))
+                self.assertEqual(os.path.exists(out), not unsaved)
+                if not unsaved:
+                    picture, pixel = png(out)
+                    self.assertEqual((picture.mode, picture.size), ("RGBA", size))
                 for key, value in expected.items():
                     if key == "gradient":
                         self.assertEqual(gradient_errors(pixel, *size), [])
@@ -127,7 +137,7 @@ class Runs(Case):
                         self.assertEqual(len(found[0][1]), value)
                     elif isinstance(key, tuple):
                         self.assertLessEqual(max(abs(a - b) for a, b in zip(pixel(*key), value + (255,))), 1, key)
-                    elif key != "reports":
+                    elif key not in ("reports", "unsaved"):
                         self.assertEqual(probe(pixel)[key], value, key)
 
     def test_command_line(self):

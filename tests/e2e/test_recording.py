@@ -1,10 +1,10 @@
 """Recordings decoded back with ffprobe, PNG sequences, --start-frame, --expect's verdicts,
 the failures that lose nothing, and the progress line on a terminal only."""
-import os, pty, re, subprocess
+import os, pathlib, pty, re, signal, subprocess, time
 
 from PIL import Image
 
-from harness import BANNER, DEADLINE, PROBE, QUORLIN, SHIPPED, Case, Window, png, probe
+from harness import BANNER, DEADLINE, PROBE, QUORLIN, SHIPPED, Case, Window, png, probe, write
 
 # Red counts frames, green runs up the picture: a frame out of order or upside down shows.
 FRAMES = "in vec2 TexCoord;\nuniform int iFrame;\nvoid main() { FragColor = vec4(float(iFrame) * 0.1, TexCoord.y, " \
@@ -31,6 +31,15 @@ def frame(path, number):
     subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-vf", "select=eq(n\\,%d)" % number, "-frames:v", "1",
                     out], check=True)
     return Image.open(out).convert("RGB")
+
+
+def poll(read, what):
+    end = time.monotonic() + DEADLINE
+    while not (value := read()):
+        if time.monotonic() > end:
+            raise AssertionError("no %s in time" % what)
+        time.sleep(0.01)
+    return value
 
 
 def reference(path, size, changes={}, colour=(64, 128, 190)):
@@ -100,12 +109,19 @@ class Recording(Case):
                                      [(255, 0, 0, 255), (255, 0, 0, 255), (16, 32, 47, 255)])
         result = self.run_in(root, "--expect", "ref.png", "--output", "out.png", "--size", "16x8", "--time", "5")
         self.assertEqual((result.returncode, png(os.path.join(root, "out.png"))[1](3, 3)), (0, (64, 128, 191, 255)))
+        reference(os.path.join(root, "ref.png"), (17, 9))
+        result = self.run_in(root, "--expect", "ref.png")  # without --size: at the reference's
+        self.assertEqual((result.returncode, result.stdout), (0, BANNER + "Matches ref.png (largest difference 1)\n"))
 
     def test_failures_lose_no_frame_and_kill_nothing(self):
         root = self.project()
         result = self.run_in(root, "--output", "clip.mp4", env={"PATH": ""})
         self.assertEqual((result.returncode, result.stdout), (2, ""))
         self.assertIn("needs ffmpeg, which is not installed (Debian package: ffmpeg)", result.stderr)
+        broken = self.project(**{"Image.frag": "void main() {"})
+        result = self.run_in(broken, "--output", "clip.mp4")
+        self.assertEqual((result.returncode, result.stdout[-37:]), (1, "Not saved: the shaders did not build\n"))
+        self.assertEqual(sorted(os.listdir(broken)), ["Shaders", "build"])
         full = os.path.join(root, "full")
         os.mkdir(full)
         if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", full]).returncode != 0:
@@ -133,6 +149,34 @@ class Recording(Case):
         self.assertEqual(ffprobe(os.path.join(root, "clip.mkv")), ("h264", "yuv420p", "64", "48", "60/1", closed[1]))
         last = frame(os.path.join(root, "clip.mkv"), int(closed[1]) - 1)  # drawn while the window was larger
         self.assertEqual([abs(last.getpixel((10, y))[1] - green) <= 10 for y, green in [(1, 247), (46, 8)]], [True] * 2)
+
+    def test_a_signal_finishes_the_file_and_a_second_ctrl_c_quits_at_once(self):
+        root = self.project(**{"Image.frag": FRAMES})
+        for name, number, status in [("int.mp4", signal.SIGINT, 130), ("term.mp4", signal.SIGTERM, 143)]:
+            with self.subTest(name):
+                recording = self.start(root, "--size", "64x48", "--output", name)
+                poll(lambda: os.path.exists(os.path.join(root, name)), "a file")
+                os.killpg(recording.pid, number)  # as a terminal sends Ctrl-C: to the whole group
+                out, _ = recording.communicate(timeout=DEADLINE)
+                saved = re.fullmatch(re.escape(BANNER) + r"Saved %s \((\d+) frames, 64x48, 60 fps\)\n" % name, out)
+                self.assertEqual((recording.returncode, bool(saved)), (status, True), out)
+                self.assertEqual(ffprobe(os.path.join(root, name))[-1], saved[1])
+        # An encoder that never ends keeps the program finishing the file.
+        fake = os.path.join(root, "bin")
+        os.mkdir(fake)
+        write(os.path.join(fake, "ffmpeg"), "#!/bin/sh\necho $$ > %s/pid\ncat >/dev/null\nexec sleep 600\n" % root)
+        os.chmod(os.path.join(fake, "ffmpeg"), 0o755)
+        recording = self.start(root, "--size", "64x48", "--output", "stuck.mp4", env={"PATH": fake + ":" + os.environ["PATH"]})
+        pid = poll(lambda: pathlib.Path(root, "pid").exists() and pathlib.Path(root, "pid").read_text().strip(), "ffmpeg")
+        self.addCleanup(os.kill, int(pid), signal.SIGKILL)
+        recording.send_signal(signal.SIGINT)
+        poll(lambda: not pathlib.Path("/proc/%s/cmdline" % pid).read_bytes().startswith(b"/bin/sh"), "the pipe closed")
+        recording.send_signal(signal.SIGINT)
+        self.assertEqual(recording.wait(DEADLINE), -signal.SIGINT)
+
+    def start(self, root, *args, env={}):
+        return subprocess.Popen([QUORLIN, *args, os.path.join(root, "Shaders")], cwd=root, stdout=subprocess.PIPE,
+                                text=True, start_new_session=True, env=dict(os.environ, DISPLAY=self.display, LIBGL_ALWAYS_SOFTWARE="1", **env))
 
     def test_progress_only_on_a_terminal(self):
         root = self.project(**SHIPPED)

@@ -115,7 +115,8 @@ class Wiring(Case):
                                           os.path.join(root, "out.png"), os.path.join(root, "Shaders"),
                                           display=self.display)
                 self.assertEqual((result.returncode, result.stderr), (0, ""))
-                self.assertEqual(result.stdout, BANNER + "".join(line + "\n" for line in expected.get("lines", [])))
+                lines = expected.get("lines", []) + ["Saved %s/out.png (64x48)" % root]
+                self.assertEqual(result.stdout, BANNER + "".join(line + "\n" for line in lines))
                 pixel = png(os.path.join(root, "out.png"))[1]
                 self.assertNotEqual(pixel(32, 24), (0, 0, 0, 255), "a black picture")
                 for point, colour in expected.items():

@@ -42,7 +42,14 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--size 0x600", "--size: '0x600' is not WIDTHxHEIGHT with each side from 1 to 8192"},
         {"--size 8x8193", "--size: '8x8193' is not WIDTHxHEIGHT with each side from 1 to 8192"},
         {"--size 8x6y", "--size: '8x6y' is not WIDTHxHEIGHT with each side from 1 to 8192"},
-        {"--time nan", "--time and --rate take finite numbers"},
+        {"--time nan", "--time: 'nan' is not a number of seconds from -10000000 to 10000000"},
+        {"--view 6", "--view: '6' is not a whole number from 0 to 5"},
+        {"--frames 1.5", "--frames: '1.5' is not a whole number, 1 or more"},
+        {"--frame 10 /tmp", "unknown option --frame (did you mean --frames?)"},
+        {"--max-fsp=3", "unknown option --max-fsp (did you mean --max-fps?)"},
+        {"--outptu x --bogus", "unknown option --outptu (did you mean --output?)"},
+        {"--bogus", "unknown option --bogus"},
+        {"/tmp", "/tmp has no Image.frag (quorlin --new /tmp makes a set)"},
         {"/nonexistent", "SHADER_DIR: '/nonexistent' does not exist"},
         {"/dev/null", "SHADER_DIR: '/dev/null' is not a directory"},
         {"--output /tmp", "--output: '/tmp' is a directory"},
@@ -94,21 +101,31 @@ TEST(Options, BadUsageNamesTheProblem) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(parse(c[0]), start + c[1] + hint);
-    // In the library's own wording, on one line.
-    for (const char *line : {"--frames 0", "--frames x", "--view 6", "--rate 0", "--time 1e8",
-                             "--bogus", "a b", "--max-fps 0", "--max-fps 1001", "--new a --new b",
-                             "--start-frame -1", "--tolerance 256"}) {
+    // In the library's own wording or in words, on one line.
+    for (const char *line :
+         {"--frames x", "--rate 0", "--time 1e8", "a b", "--max-fps 0", "--max-fps 1001",
+          "--new a --new b", "--start-frame -1", "--tolerance 256", "--frames"}) {
         const std::string printed = parse(line);
         EXPECT_EQ(printed.rfind(start, 0), 0u) << printed;
         EXPECT_EQ(printed.find('\n'), printed.size() - hint.size()) << printed;
     }
     EXPECT_EQ(parse("--output q.png --frames 2 --size 8x8"), "run||");
     EXPECT_EQ(parse("--max-fps 1000 --vsync --watch"), "run||");
+    EXPECT_EQ(parse("--output --frame.png -- --frame"), "2||quorlin: SHADER_DIR: '--frame' does "
+                                                        "not exist" +
+                                                            hint);
     EXPECT_EQ(parse("--media /tmp --import a.json /none/d"), "run||");
     EXPECT_EQ(parse("--version"), "0|quorlin 0.2.0\n|");
     const std::string help = "0|Fills a window, frame after frame, with a fragment shader you "
                              "write.\nUsage: quorlin [OPTIONS] [SHADER_DIR]\n";
     EXPECT_EQ(parse("--help").rfind(help, 0), 0u);
+    // Value names and ranges in words, never the library's type strings.
+    const std::string shown = parse("--help");
+    for (const char *raw : {"INT", "FLOAT", "TEXT", " in ["})
+        EXPECT_EQ(shown.find(raw), std::string::npos) << raw;
+    for (const char *named :
+         {"--frames N ", "--time T ", "--view N ", "--size WxH ", "from 0 to 5"})
+        EXPECT_NE(shown.find(named), std::string::npos) << named;
 }
 
 TEST(Options, RecordingsAndStartFramesRunOnTheFixedClock) {
