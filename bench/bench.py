@@ -101,6 +101,30 @@ def hyperfine(commands, args, tmp, runs, env=None):
     return results
 
 
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as stat:
+        return sum(map(int, stat.read().rsplit(")", 1)[1].split()[11:13])) / TICKS
+
+
+def measure(commands, args, tmp, server):
+    """{name: (median wall, mean CPU of the command and its children, X server CPU a run)}
+    over rounds of alternating order; each command alone in hyperfine, so that the
+    server's CPU time between two readings is that command's."""
+    walls, cpu, served = ({name: [] for name in commands} for _ in range(3))
+    for round_ in range(args.rounds):
+        for name in list(commands)[:: 1 if round_ % 2 == 0 else -1]:
+            before = cpu_seconds(server.pid)
+            result = hyperfine([commands[name]], args, tmp, args.runs)[0]
+            served[name].append((cpu_seconds(server.pid) - before) / (args.runs + args.warmup))
+            walls[name] += result["times"]
+            cpu[name].append(result["user"] + result["system"])
+    return {name: (statistics.median(walls[name]), statistics.mean(cpu[name]), statistics.mean(served[name]))
+            for name in commands}
+
+
 def time_group(subjects, args, tmp):
     """subjects: {name: (argv, frames)}, each run at its frame count and at one
     frame, in rounds of reversed order so that the machine's drift falls on

@@ -9,6 +9,8 @@
 #   scripts/bench.sh --images          image inputs: start-up with a 4096 x 4096 PNG,
 #                                      per frame with four images, memory (bench/images.py)
 #   scripts/bench.sh --recording       recording figures: mp4 and PNG sequence, memory
+#   scripts/bench.sh --headless        no display server: start-up and 600 frames against
+#                                      Xvfb, --output - into ffmpeg (bench/headless.py)
 #   scripts/bench.sh --wiring          the wired four-buffer chain against the reference
 #   scripts/bench.sh --keyboard-cube   the keyboard wired vs not; the cube-map pass vs the reference
 #   scripts/bench.sh --params          16 parameters, the panel shown, an OSC burst (bench/params.py)
@@ -30,6 +32,7 @@ case "${1:-}" in
     shift
     exec /usr/bin/python3 "$root/bench/keyboard_cube.py" --quorlin "$build/quorlin" \
         --reference "$build/bench/quorlin_reference" --shaders "$root/Shaders" "$@" ;;
+--headless) shift; exec /usr/bin/python3 "$root/bench/headless.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --params)
     shift
     exec /usr/bin/python3 "$root/bench/params.py" --quorlin "$build/quorlin" \

@@ -19,12 +19,12 @@ running=(
     cmake g++ make pkg-config
     libglfw3-dev python3-glad libglm-dev libstb-dev libcli11-dev
     libtomlplusplus-dev nlohmann-json3-dev liblo-dev libimgui-dev
-    libgl1-mesa-dri libglx-mesa0 xvfb xauth
+    libgl1-mesa-dri libglx-mesa0 libegl1 libegl-mesa0
 )
 # The tests, the benchmark, the manual page and recording videos.
 testing=(
-    libgtest-dev xdotool python3 python3-xlib python3-pil apitrace hyperfine time
-    valgrind clang libclang-rt-14-dev help2man man-db ffmpeg liblo-tools
+    libgtest-dev xvfb xauth xdotool python3 python3-xlib python3-pil apitrace hyperfine time
+    valgrind clang libclang-rt-14-dev help2man man-db ffmpeg liblo-tools parallel
 )
 
 # apt's output cut down to a line a package: what is fetched, then what is set up.

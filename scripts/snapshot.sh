@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Renders the shipped shaders in a private X server and saves a PNG, whether
-# or not there is a display: scripts/snapshot.sh [out.png] [frames, default 90].
+# Renders the shipped shaders without a display server and saves a PNG,
+# whether or not there is a display: scripts/snapshot.sh [out.png] [frames, default 90].
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

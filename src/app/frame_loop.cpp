@@ -8,6 +8,7 @@
 #include "app/tuning.h"
 #include "output/picture.h"
 #include "output/recording.h"
+#include "output/render_state.h"
 #include "render/error_band.h"
 #include "shader/error_lines.h"
 #include "shader/watcher.h"
@@ -88,7 +89,7 @@ void drawLastFrame(Scene &scene, const LoopState &state) {
     if (state.rendered > 0) {
         renderToWindow(scene, state.last, state.view, true, framebufferSize());
     } else {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glBindFramebuffer(GL_FRAMEBUFFER, scene.window.framebuffer);
         clearBoundFramebuffer();
     }
 }
@@ -98,7 +99,7 @@ void saveScreenshot(Scene &scene, const LoopState &state, bool drawnThisPass) {
     if (!drawnThisPass)
         drawLastFrame(scene, state);
     const std::string name = screenshotName();
-    const std::string error = saveWindowPicture(size.x, size.y, name);
+    const std::string error = saveWindowPicture(scene.window.framebuffer, size.x, size.y, name);
     if (error.empty())
         std::cout << "Saved " << std::filesystem::absolute(name).native() << std::endl;
     else
@@ -107,11 +108,11 @@ void saveScreenshot(Scene &scene, const LoopState &state, bool drawnThisPass) {
 
 // The last frame of a --frames run: its picture comes from the buffer it was
 // drawn into, before the swap.
-int finishRun(const Options &options) {
+int finishRun(const Options &options, GLuint window) {
     if (options.output.empty())
         return 0;
     const glm::ivec2 size = framebufferSize();
-    const std::string error = saveWindowPicture(size.x, size.y, options.output);
+    const std::string error = saveWindowPicture(window, size.x, size.y, options.output);
     if (error.empty()) {
         std::cout << "Saved " << options.output << " (" << size.x << "x" << size.y << ")"
                   << std::endl;
@@ -137,11 +138,12 @@ bool drawBand(Scene &scene, LoopState &state, const Tuning &tuning, bool drawnTh
 
 // The click style must see a press and release between two polls, which
 // GLFW keeps for it in sticky mode; the button style polls as it always did.
-void followMouseStyle(GLFWwindow *window, const Scene &scene, LoopState &state) {
+void followMouseStyle(const Surface &surface, const Scene &scene, LoopState &state) {
     const bool click = clicksMouse(scene.inputs.wiring, scene.programs.generatedImage);
     if (click == state.clickStyle)
         return;
-    glfwSetInputMode(window, GLFW_STICKY_MOUSE_BUTTONS, click ? GLFW_TRUE : GLFW_FALSE);
+    if (surface.window != nullptr)
+        glfwSetInputMode(surface.window, GLFW_STICKY_MOUSE_BUTTONS, click ? GLFW_TRUE : GLFW_FALSE);
     state.clickStyle = click;
 }
 
@@ -174,9 +176,12 @@ void handleCommands(unsigned pressed, LoopState &state, Scene &scene, const Shad
 }
 
 // While a running program reads the keyboard, the window's keys go to it,
-// unless a script alone feeds the shader; the line says so when that begins.
-void followKeyboard(Scene &scene, LoopState &state, const Options &options) {
-    const bool rule = scene.inputs.plan.readsKeyboard && !options.scripted;
+// unless a script alone feeds the shader or there is no window to give keys;
+// the line says so when that begins.
+void followKeyboard(const Surface &surface, Scene &scene, LoopState &state,
+                    const Options &options) {
+    const bool rule =
+        scene.inputs.plan.readsKeyboard && !options.scripted && surface.window != nullptr;
     if (rule == state.controlRule)
         return;
     state.controlRule = rule;
@@ -202,7 +207,7 @@ bool refreshFrameRate(double now) {
     return true;
 }
 
-int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
+int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
                  const ShaderFiles &files, const Options &options, OscServer &osc) {
     // A picture or clip of a set that did not build would be kept as a good one.
     if ((options.frames > 0 || !options.record.empty()) &&
@@ -210,17 +215,19 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         std::cout << "Not saved: the shaders did not build" << std::endl;
         return 1;
     }
+    if (!options.stateIn.empty() && loadState(options.stateIn, scene) != 0)
+        return kUsageStatus;
     LoopState state;
-    Recording recording(options, scene.resolution);
+    Recording recording(options, scene.resolution, scene.window);
     state.running = options.frames > 0 || recording.records();
     // Otherwise the window stays black and the program looks hung.
     if (!state.running && standardOutputIsTerminal())
         std::cout << "Press space to start, Escape to quit" << std::endl;
     state.view = options.view;
     // Space belongs to the shader then: rendering cannot wait for it.
-    followKeyboard(scene, state, options);
+    followKeyboard(surface, scene, state, options);
     state.running = state.running || state.controlRule;
-    Pacer pacer = startPacing(window, options);
+    Pacer pacer = startPacing(surface, options);
     ShaderWatcher watcher;
     if (options.watch) {
         const std::string error = watcher.open(shaderDir);
@@ -229,24 +236,30 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         watcher.watchAlso(scene.inputs.plan.watched);
         showFailure(state, scene.programs.failure);
     }
-    Tuning tuning(window, scene, osc, shaderDir, options.watch, pacer.on);
+    // Without a window the loop's waits are sleeps, which end by themselves.
+    Tuning tuning(surface.window, scene, osc, shaderDir, options.watch,
+                  pacer.on && surface.window != nullptr);
 
-    wakeOnInterrupt(true);
-    while (!glfwWindowShouldClose(window) && interruptSignal() == 0) {
-        const double now = glfwGetTime();
-        // The pointer over the panel is not the shader's.
-        double pointer[kMouseValues];
-        processInput(window, pointer, &state.running, &state.spaceHeld);
-        if (!tuning.holdsPointer())
-            std::copy(std::begin(pointer), std::end(pointer), state.mouse);
-        const unsigned keys = pollCommandKeys(window, state.latches);
+    // Without a window the loop's sleeps end by themselves.
+    wakeOnInterrupt(surface.window != nullptr);
+    while (!closeRequested(surface) && interruptSignal() == 0) {
+        const double now = surfaceTime(surface);
+        unsigned keys = 0;
+        if (surface.window != nullptr) { // without one: no keys, and the mouse stays at zero
+            // The pointer over the panel is not the shader's.
+            double pointer[kMouseValues];
+            processInput(surface.window, pointer, &state.running, &state.spaceHeld);
+            if (!tuning.holdsPointer())
+                std::copy(std::begin(pointer), std::end(pointer), state.mouse);
+            keys = pollCommandKeys(surface.window, state.latches);
+        }
         const unsigned pressed = (tuning.takesKeys() ? 0 : keys) | tuning.take(now);
         if (pressed != 0)
             handleCommands(pressed, state, scene, files, shaderDir, watcher, tuning);
         if (options.watch && watcher.changed(now))
             reload(scene, files, shaderDir, state, watcher);
-        followMouseStyle(window, scene, state);
-        followKeyboard(scene, state, options);
+        followMouseStyle(surface, scene, state);
+        followKeyboard(surface, scene, state, options);
 
         if (state.running) {
             // A run may start later in the sequence: frame numbers and the
@@ -283,17 +296,17 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
             const bool passesRan = renderBufferPasses(scene, uniforms);
             recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
                                 state.rendered);
-            if (refreshFrameRate(glfwGetTime()))
-                glfwSetWindowTitle(window, title_string);
+            if (refreshFrameRate(surfaceTime(surface)))
+                showTitle(surface, title_string);
             nbFrames++;
             state.last = uniforms;
             state.rendered++;
             frameRendered(scene.inputs.keyboard);
             if (!recording.frameDone(state.rendered))
-                glfwSetWindowShouldClose(window, true);
+                requestClose(surface);
             if (state.rendered == options.frames) {
-                state.status = finishRun(options);
-                glfwSetWindowShouldClose(window, true);
+                state.status = finishRun(options, scene.window.framebuffer);
+                requestClose(surface);
             }
         }
         const bool screenshot = pressed & (1u << kScreenshotKey);
@@ -302,27 +315,31 @@ int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
         if (!pacer.on) {
             tuning.finishPass(now, drawBand(scene, state, tuning, state.running || screenshot),
                               state.running);
-            glfwSwapBuffers(window);
-            glfwPollEvents();
+            swapBuffers(surface);
+            pollEvents(surface);
         } else if (state.running) {
             tuning.finishPass(now, drawBand(scene, state, tuning, true), true);
-            glfwSwapBuffers(window);
+            swapBuffers(surface);
             shown(pacer);
-            if (!glfwWindowShouldClose(window))
-                waitForNextFrame(pacer);
+            if (!closeRequested(surface))
+                waitForNextFrame(pacer, surface);
         } else {
             if (needsRedraw(pacer) || state.bandChanged || tuning.wantsFrame()) {
                 drawLastFrame(scene, state);
                 tuning.finishPass(now, drawBand(scene, state, tuning, true), false);
-                glfwSwapBuffers(window);
+                swapBuffers(surface);
                 shown(pacer);
             }
             if (!pressesPending())
-                waitWhilePaused(options.watch);
+                waitWhilePaused(surface, options.watch);
         }
     }
     wakeOnInterrupt(false);
     deleteErrorBand(state.band);
+    if (!options.stateOut.empty())
+        state.status =
+            std::max(state.status, saveState(options.stateOut, scene,
+                                             options.startFrame + state.rendered, options));
 
     const int signal = interruptSignal();
     const int finished = recording.finish(state.rendered, state.status, signal != 0);

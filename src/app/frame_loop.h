@@ -2,10 +2,9 @@
 #pragma once
 
 #include "app/options.h"
+#include "app/surface.h"
 #include "params/osc.h"
 #include "render/passes.h"
-
-#include <GLFW/glfw3.h>
 
 #include <string>
 
@@ -20,11 +19,11 @@ extern char title_string[50]; // last title set
 // Does not count the frame itself.
 bool refreshFrameRate(double now);
 
-// Runs until the window's close flag is set: input every pass; while running,
+// Runs until the surface's close flag is set: input every pass; while running,
 // the frame's passes and the frame-rate title. Throttled only by --max-fps
 // and --vsync, which also make a paused window wait for events. Owns the
 // clock, the pause state, the keys' latches, the pacing, the watcher and what
 // tunes parameters; osc listens when --osc is given. Returns the process
 // status: 0, or 1 when --frames was cut short or --output failed.
-int runFrameLoop(GLFWwindow *window, Scene &scene, const std::string &shaderDir,
+int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
                  const ShaderFiles &files, const Options &options, OscServer &osc);

@@ -130,8 +130,8 @@ void framebuffer_size_callback(GLFWwindow *, int width, int height) {
     std::printf("%i:%i\n", width, height);
 }
 
-void rememberFramebufferSize(GLFWwindow *window) {
-    glfwGetFramebufferSize(window, &lastFramebufferSize.x, &lastFramebufferSize.y);
+void rememberFramebufferSize(glm::ivec2 size) {
+    lastFramebufferSize = size;
 }
 
 glm::ivec2 framebufferSize() {

@@ -60,5 +60,5 @@ void framebuffer_size_callback(GLFWwindow *window, int width, int height);
 
 // The framebuffer size the callback last saw, seeded once at start-up so
 // that the frame loop never has to ask the window system for it.
-void rememberFramebufferSize(GLFWwindow *window);
+void rememberFramebufferSize(glm::ivec2 size);
 glm::ivec2 framebufferSize();

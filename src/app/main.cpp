@@ -1,14 +1,15 @@
 // Quorlin: fills one window with a user's full-screen fragment shader.
 #include "app/banner.h"
 #include "app/frame_loop.h"
-#include "app/input.h"
 #include "app/install_paths.h"
 #include "app/interrupt.h"
 #include "app/memory_check.h"
 #include "app/new_set.h"
-#include "app/no_window.h"
 #include "app/options.h"
+#include "app/surface.h"
 #include "import/import_set.h"
+#include "output/output_name.h"
+#include "output/recording.h"
 #include "params/messages.h"
 #include "params/osc.h"
 #include "params/params_file.h"
@@ -16,8 +17,6 @@
 #include "shader/programs.h"
 #include "shader/shader_files.h"
 
-#include <GLFW/glfw3.h>
-#include <glad/gl.h>
 #include <glm/vec2.hpp>
 
 #include <filesystem>
@@ -72,6 +71,10 @@ int main(int argc, char **argv) {
     if (!oscProblem.empty())
         return refuseStart(param_messages::cannotListen(options.osc, oscProblem));
 
+    // A stream of frames takes standard output: the banner and messages go to standard error.
+    if (options.record == kStreamName)
+        options.streamFd = takeStandardOutput();
+
     std::cout << kStandardTag.data() << std::endl;
 
     if (cwdError) {
@@ -80,30 +83,10 @@ int main(int argc, char **argv) {
         return -1;
     }
 
-    // A failed init shows up as a failed window creation.
-    rememberWindowSystemErrors();
-    glfwInit();
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow *window =
-        glfwCreateWindow(options.width, options.height, "Quorlin", nullptr, nullptr);
-    if (window == nullptr) {
-        std::cout << "Failed to create GLFW window" << std::endl;
-        explainNoWindow();
-        glfwTerminate();
+    // The window, or with no display server a context of its own.
+    Surface surface;
+    if (!openSurface(surface, options))
         return -1;
-    }
-    glfwMakeContextCurrent(window);
-    // Unthrottled unless asked, so the title shows the rate the shader reaches.
-    glfwSwapInterval(options.vsync ? 1 : 0);
-    glfwSetFramebufferSizeCallback(window, framebuffer_size_callback);
-    glfwSetKeyCallback(window, key_callback);
-    if (!gladLoadGL(glfwGetProcAddress)) {
-        std::cout << "Failed to initialize GLAD" << std::endl;
-        glfwTerminate();
-        return -1;
-    }
 
     const ShaderFiles files = shaderFilesIn(shaderDir);
     Scene scene{buildPrograms(files, wiring),
@@ -116,25 +99,25 @@ int main(int argc, char **argv) {
                 {},
                 {},
                 Parameters{{}, 0, options.settings, std::move(saved)},
-                nullptr};
+                nullptr,
+                surface.standIn};
     buildBufferPasses(scene.programs, files, scene.inputs.wiring, options.view);
     // A large size is weighed before any target takes memory.
     const std::string memory = options.sizeGiven ? memoryProblem(scene.programs, options) : "";
     if (!memory.empty()) {
         std::cerr << "quorlin: " << memory << std::endl;
-        glfwTerminate();
+        closeSurface(surface);
         return kUsageStatus;
     }
     prepareTargets(scene, options.view);
     buildPlan(scene.inputs, scene.programs, scene.targets, scene.cube, scene.resolution, true);
     const std::string badSetting = updateParameters(scene.parameters, scene.programs, true);
-    rememberFramebufferSize(window);
 
     scene.programs.image.use();
     setResolution(scene.programs.image, scene.programs.imageInputs, scene.resolution);
 
     const int status = badSetting.empty()
-                           ? runFrameLoop(window, scene, shaderDir, files, options, osc)
+                           ? runFrameLoop(surface, scene, shaderDir, files, options, osc)
                            : refuseUsage(badSetting, std::cerr).status;
 
     releasePlan(scene.inputs.plan);
@@ -144,6 +127,6 @@ int main(int argc, char **argv) {
     deleteCubeTarget(scene.cube);
     deleteCubeCross(scene.cross);
     // The programs go with the context here.
-    glfwTerminate();
+    closeSurface(surface);
     return status;
 }

@@ -5,6 +5,7 @@
 #include "app/new_set.h"
 #include "app/set_writer.h"
 #include "output/output_name.h"
+#include "output/render_state.h"
 #include "params/messages.h"
 #include "params/osc.h"
 
@@ -119,6 +120,18 @@ void parseSize(const std::string &text, Options &options) {
     options.height = parseSide(text.substr(x + 1), text);
 }
 
+void checkFileToWrite(const std::string &option, const std::string &path) {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    if (path.empty())
+        return;
+    if (fs::is_directory(path, ignored))
+        throw UsageError{option + ": '" + path + "' is a directory"};
+    const fs::path folder = fs::path(path).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ignored))
+        throw UsageError{option + ": the folder '" + folder.string() + "' does not exist"};
+}
+
 void checkPaths(const Options &options) {
     namespace fs = std::filesystem;
     std::error_code ignored;
@@ -130,13 +143,8 @@ void checkPaths(const Options &options) {
         !fs::exists(fs::symlink_status(fs::path(options.shaderDir) / "Image.frag", ignored)))
         throw UsageError{options.shaderDir + " has no Image.frag (quorlin --new " +
                          shellQuoted(options.shaderDir) + " makes a set)"};
-    if (options.output.empty())
-        return;
-    if (fs::is_directory(options.output, ignored))
-        throw UsageError{"--output: '" + options.output + "' is a directory"};
-    const fs::path folder = fs::path(options.output).parent_path();
-    if (!folder.empty() && !fs::is_directory(folder, ignored))
-        throw UsageError{"--output: the folder '" + folder.string() + "' does not exist"};
+    checkFileToWrite("--output", options.output);
+    checkFileToWrite("--state-out", options.stateOut);
 }
 
 // --new writes files and runs nothing, so nothing else belongs with it.
@@ -233,7 +241,8 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         ->check(between(1, std::numeric_limits<int>::max(), kFramesRange));
     app.add_option("--output", options.output,
                    "After the last frame, save the window as PNG; FILE.mp4, .mkv, .mov, .webm or "
-                   ".gif records every frame, frames/%04d.png writes one PNG a frame")
+                   ".gif records every frame, frames/%04d.png writes one PNG a frame, - streams "
+                   "YUV4MPEG2 on standard output")
         ->type_name("FILE");
     auto *time = app.add_option(
         "--time", options.startTime,
@@ -246,8 +255,8 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
     rate->type_name("RATE")->check(between(1.0 / kMaxRate, kMaxRate, kRateRange));
     auto *start = app.add_option("--start-frame", options.startFrame,
                                  std::string("The first rendered frame is frame K (fixed clock). "
-                                             "Feedback sets start from cleared targets, so they "
-                                             "cannot be split; K is ") +
+                                             "Feedback sets start from cleared targets: continue "
+                                             "them with --state-in; K is ") +
                                      kStartRange);
     start->type_name("K")->check(between(0, std::numeric_limits<int>::max(), kStartRange));
     app.add_option("--expect", options.expect,
@@ -271,6 +280,15 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         ->type_name("N")
         ->check(between(1, kMaxFps, kMaxFpsRange));
     app.add_flag("--vsync", options.vsync, "Swap in step with the display; sleep while paused");
+    app.add_option("--state-in", options.stateIn,
+                   "Continue from the render targets, frame and clock in FILE")
+        ->type_name("FILE");
+    app.add_option("--state-out", options.stateOut,
+                   "After the last frame, write the render targets, frame and clock to FILE")
+        ->type_name("FILE");
+    auto *headless = app.add_flag("--headless", options.headless,
+                                  "Render without a window (EGL), as where there is no display; "
+                                  "with --frames, --output or --expect");
     auto *newSet = app.add_option("--new", options.newSet,
                                   "Write a copy of the shipped shader set into the new or "
                                   "empty directory DIR, then exit")
@@ -325,14 +343,25 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         options.sizeGiven = !size.empty();
         if (options.sizeGiven)
             parseSize(size, options);
+        if (headless->count() > 0 && options.frames == 0 && options.output.empty() &&
+            options.expect.empty())
+            throw UsageError{"--headless needs --frames, --output or --expect: a run without a "
+                             "window must end by itself"};
         checkPaths(options);
         parseImageChoices(textures, samplers, options);
         parseParameterChoices(settings, options);
         if (input->count() > 0)
             readScript(script, options);
-        options.fixedClock =
-            time->count() > 0 || rate->count() > 0 || start->count() > 0 || options.scripted;
-        const std::string unusable = applyRecordingRules(options, rate->count() > 0);
+        options.fixedClock = time->count() > 0 || rate->count() > 0 || start->count() > 0 ||
+                             options.scripted || !options.stateOut.empty();
+        if (!options.stateIn.empty()) {
+            const std::string problem =
+                applyState(options, time->count() > 0, rate->count() > 0, start->count() > 0);
+            if (!problem.empty())
+                throw UsageError{problem};
+        }
+        const std::string unusable =
+            applyRecordingRules(options, rate->count() > 0 || !options.stateIn.empty());
         if (!unusable.empty())
             throw UsageError{unusable};
     } catch (const CLI::CallForHelp &) {

@@ -36,6 +36,12 @@ struct Options {
     int tolerance = 2;
     bool scripted = false; // --input: the script, not the window, gives keys and pointer
     InputScript input;
+    bool headless = false; // no window even where there is a display
+    std::string stateIn;   // a state to continue from; empty: cleared targets, frame 0
+    std::string stateOut;  // where the state goes after the last frame; empty: nowhere
+    // With --output -: the standard output the frames go to, set aside before
+    // anything is printed; -1 otherwise.
+    int streamFd = -1;
     std::vector<Setting> settings; // --set, in the order given
     std::string osc;               // --osc PORT or HOST:PORT; empty: no OSC server
 };

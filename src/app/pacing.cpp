@@ -17,23 +17,25 @@ void windowRefreshCallback(GLFWwindow *) {
 
 } // namespace
 
-Pacer startPacing(GLFWwindow *window, const Options &options) {
+Pacer startPacing(const Surface &surface, const Options &options) {
     Pacer pacer;
     pacer.on = options.maxFps > 0 || options.vsync;
     if (!pacer.on)
         return pacer;
     pacer.period = options.maxFps > 0 ? 1.0 / options.maxFps : 0.0;
-    pacer.deadline = glfwGetTime();
-    glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
-    glfwSetWindowRefreshCallback(window, windowRefreshCallback);
+    pacer.deadline = surfaceTime(surface);
+    if (surface.window != nullptr) {
+        glfwSetInputMode(surface.window, GLFW_STICKY_KEYS, GLFW_TRUE);
+        glfwSetWindowRefreshCallback(surface.window, windowRefreshCallback);
+    }
     return pacer;
 }
 
-void waitForNextFrame(Pacer &pacer) {
+void waitForNextFrame(Pacer &pacer, const Surface &surface) {
     // Events are taken even when the frame is already due: with --vsync alone,
     // or behind the rate.
-    glfwPollEvents();
-    double now = glfwGetTime();
+    pollEvents(surface);
+    double now = surfaceTime(surface);
     // Due times advance by whole periods, so a late wake-up or a moment
     // without the processor does not slow the rate; further behind (a pause,
     // a shader slower than the rate) the schedule restarts from now rather
@@ -42,8 +44,8 @@ void waitForNextFrame(Pacer &pacer) {
     if (pacer.deadline < now - kMostBehind)
         pacer.deadline = now;
     while (now < pacer.deadline) {
-        glfwWaitEventsTimeout(pacer.deadline - now);
-        now = glfwGetTime();
+        waitEvents(surface, pacer.deadline - now);
+        now = surfaceTime(surface);
     }
 }
 
@@ -56,10 +58,12 @@ void shown(Pacer &pacer) {
     pacer.shownSize = framebufferSize();
 }
 
-void waitWhilePaused(bool watch) {
+void waitWhilePaused(const Surface &surface, bool watch) {
     // GLFW cannot wait on the inotify descriptor. A save shows within two
     // looks (one sees the events, one finds them settled) and the build.
-    if (watch)
+    if (surface.window == nullptr)
+        waitEvents(surface, ShaderWatcher::settleSeconds);
+    else if (watch)
         glfwWaitEventsTimeout(ShaderWatcher::settleSeconds);
     else
         glfwWaitEvents();

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/options.h"
+#include "app/surface.h"
 
-#include <GLFW/glfw3.h>
 #include <glm/vec2.hpp>
 
 struct Pacer {
@@ -16,11 +16,11 @@ struct Pacer {
 
 // Only when paced: keys become sticky, so a tap between two looks at the
 // keyboard is still seen, and an uncovered window asks for a redraw.
-Pacer startPacing(GLFWwindow *window, const Options &options);
+Pacer startPacing(const Surface &surface, const Options &options);
 
 // After a rendered frame's swap: handles events, and more until the next
 // frame is due.
-void waitForNextFrame(Pacer &pacer);
+void waitForNextFrame(Pacer &pacer, const Surface &surface);
 
 // Paused: whether the window was uncovered or resized since it last showed a
 // frame. Swapping a frame in resets it, through shown().
@@ -28,5 +28,6 @@ bool needsRedraw(const Pacer &pacer);
 void shown(Pacer &pacer);
 
 // Paused: sleeps until an event; with watch, no longer than the watcher may
-// wait between looks at the directory.
-void waitWhilePaused(bool watch);
+// wait between looks at the directory. Without a window (paused by a
+// message) it sleeps that long, as nothing else can wake it.
+void waitWhilePaused(const Surface &surface, bool watch);

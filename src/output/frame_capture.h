@@ -3,6 +3,8 @@
 // from a framebuffer of that size, which is then shown stretched.
 #pragma once
 
+#include "output/frame_convert.h"
+
 #include <glad/gl.h>
 #include <glm/vec2.hpp>
 
@@ -13,15 +15,21 @@ constexpr int kPackBuffers = 3;
 
 struct FrameCapture {
     GLuint framebuffer;
-    GLuint colour; // an 8-bit RGBA renderbuffer, like the window's pixels
+    // 8-bit RGBA like the window's pixels: a renderbuffer, or a texture where
+    // the frames are converted from it, with a buffer to copy frames in.
+    GLuint colour;
+    bool sampled;
+    GLuint copyBuffer;
     std::array<GLuint, kPackBuffers> packBuffers;
+    GLsizeiptr packBytes; // one frame's, as it is read back
     glm::ivec2 size;
     int issued;   // read-backs started
     int consumed; // read-backs mapped and handed on
 };
 
-// Leaves the capture framebuffer bound and no pixel-pack buffer bound.
-FrameCapture createFrameCapture(glm::ivec2 size);
+// Frames are read back as packBytes each: BGRA, or converted. Leaves the
+// capture framebuffer bound and no pixel-pack buffer bound.
+FrameCapture createFrameCapture(glm::ivec2 size, bool sampled, GLsizeiptr packBytes);
 
 // Binds the capture framebuffer and sets the viewport to the render size.
 void bindCapture(const FrameCapture &capture);
@@ -31,10 +39,19 @@ void bindCapture(const FrameCapture &capture);
 // bound for reading and no pack buffer bound.
 void startReadBack(FrameCapture &capture, GLuint framebuffer);
 
+// Starts reading the converter's planes into the next pack buffer. Leaves no
+// pack buffer bound.
+void startPlanesReadBack(FrameCapture &capture, const FrameConverter &converter);
+
+// Copies the frame drawn into the window into the capture's texture, to be
+// converted. Binds framebuffer for reading and the texture on the active
+// unit; leaves no pixel buffer bound.
+void copyIntoCapture(const FrameCapture &capture, GLuint framebuffer);
+
 // Frames whose read-back was started and not yet handed on.
 int framesInFlight(const FrameCapture &capture);
 
-// Maps the oldest frame in flight (BGRA, bottom row first), waiting for that
+// Maps the oldest frame in flight (as it was read back), waiting for that
 // read-back only; releaseOldestFrame unmaps it. Leaves its pack buffer bound
 // in between.
 const unsigned char *mapOldestFrame(const FrameCapture &capture);
@@ -47,5 +64,6 @@ void readFrame(const FrameCapture &capture, GLuint framebuffer, unsigned char *p
 // bound and the viewport at windowSize.
 void presentCapture(const FrameCapture &capture, glm::ivec2 windowSize);
 
-// In the reverse order of creation: pack buffers, renderbuffer, framebuffer.
+// In the reverse order of creation: pack buffers, copy buffer, colour,
+// framebuffer.
 void deleteFrameCapture(const FrameCapture &capture);

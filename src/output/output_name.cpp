@@ -38,6 +38,10 @@ OutputName parseOutputName(const std::string &path) {
     OutputName name;
     if (path.empty())
         return name;
+    if (path == kStreamName) {
+        name.kind = OutputKind::kStream;
+        return name;
+    }
     int numbers = 0;
     for (std::size_t at = path.find('%'); at != std::string::npos; at = path.find('%', at + 1)) {
         int digits = 0;
@@ -111,7 +115,8 @@ std::string applyRecordingRules(Options &options, bool rateGiven) {
             options.sizeGiven = true;
         }
     }
-    const bool records = name.kind == OutputKind::kVideo || name.kind == OutputKind::kSequence;
+    const bool records = name.kind == OutputKind::kVideo || name.kind == OutputKind::kSequence ||
+                         name.kind == OutputKind::kStream;
     if (records)
         options.record.swap(options.output);
     options.fixedClock = options.fixedClock || records || !options.expect.empty();

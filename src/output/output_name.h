@@ -1,12 +1,16 @@
-// What --output names: one picture, a video that ffmpeg encodes, or a PNG
-// sequence numbered by frame; and the command-line rules that go with them.
+// What --output names: one picture, a video that ffmpeg encodes, a PNG
+// sequence numbered by frame, or a stream of frames on standard output; and
+// the command-line rules that go with them.
 #pragma once
 
 #include "app/options.h"
 
 #include <string>
 
-enum class OutputKind { kNone, kPicture, kVideo, kSequence };
+enum class OutputKind { kNone, kPicture, kVideo, kSequence, kStream };
+
+// The --output name of the stream.
+constexpr const char *kStreamName = "-";
 
 struct OutputName {
     OutputKind kind = OutputKind::kNone;
@@ -21,7 +25,7 @@ struct OutputName {
 // sequence; any other '%' is part of the name.
 OutputName parseOutputName(const std::string &path);
 
-// Moves a video or sequence from options.output to options.record and applies
+// Moves a video, sequence or stream from options.output to options.record and applies
 // the clock and frame rules of recordings and --expect. rateGiven: --rate was
 // on the command line. Returns why the command is unusable, or "".
 std::string applyRecordingRules(Options &options, bool rateGiven);

@@ -27,6 +27,8 @@ std::string systemError(const char *what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
+} // namespace
+
 // Written beside the target and renamed over it, so that nobody (a watcher,
 // an image viewer) ever sees half a file.
 std::string writeWhole(const std::string &path, const std::vector<unsigned char> &bytes) {
@@ -51,8 +53,6 @@ std::string writeWhole(const std::string &path, const std::vector<unsigned char>
     return "";
 }
 
-} // namespace
-
 std::string writePicture(const unsigned char *pixels, int width, int height,
                          const std::string &path) {
     std::vector<unsigned char> png;
@@ -62,13 +62,14 @@ std::string writePicture(const unsigned char *pixels, int width, int height,
     return writeWhole(path, png);
 }
 
-std::string saveWindowPicture(int width, int height, const std::string &path) {
+std::string saveWindowPicture(GLuint framebuffer, int width, int height, const std::string &path) {
     if (width <= 0 || height <= 0)
         return "the window has no pixels";
     const std::size_t rowBytes = static_cast<std::size_t>(width) * kChannels;
     std::vector<unsigned char> pixels(rowBytes * static_cast<std::size_t>(height));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    if (framebuffer == 0) // a framebuffer object reads its only attachment
+        glReadBuffer(GL_BACK);
     // Rows of four bytes a pixel are always 4-aligned, the default packing.
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     // The window is opaque whatever alpha the shader wrote.

@@ -13,8 +13,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 #include <sstream>
 
 extern char **environ;
@@ -30,6 +32,39 @@ constexpr int kSpareBuffers = 2;
 constexpr int kPipeBytes = 1 << 20;
 constexpr int kEncoderLines = 5;
 constexpr const char *kEncoder = "ffmpeg";
+constexpr const char *kReaderClosed = "the reader closed the stream";
+constexpr const char kFrameMarker[] = "FRAME\n";
+// The stream's rate as a fraction with a numerator that fits 31 bits.
+constexpr double kRateDenominator = 1e6;
+constexpr double kLargestNumerator = 2147483647.0;
+
+std::size_t frameBytes(FrameFormat format, glm::ivec2 size) {
+    const std::size_t pixels = static_cast<std::size_t>(size.x) * size.y;
+    switch (format) {
+    case FrameFormat::kYuv420:
+        return pixels + 2 * (pixels / 4);
+    case FrameFormat::kYuv444:
+        return 3 * pixels;
+    case FrameFormat::kBgra:
+        break;
+    }
+    return kChannels * pixels;
+}
+
+// A YUV4MPEG2 stream's header: the size, the rate as a fraction, progressive,
+// square pixels, full-size chroma, and the colours it carries, which players
+// would otherwise take for BT.601.
+std::string streamHeader(glm::ivec2 size, double rate) {
+    const double denominator = std::min(kRateDenominator, std::floor(kLargestNumerator / rate));
+    long long numerator = std::llround(rate * denominator);
+    long long divisor = std::llround(denominator);
+    const long long common = std::gcd(numerator, divisor);
+    numerator /= common;
+    divisor /= common;
+    return "YUV4MPEG2 W" + std::to_string(size.x) + " H" + std::to_string(size.y) + " F" +
+           std::to_string(numerator) + ":" + std::to_string(divisor) +
+           " Ip A1:1 C444 XCOLORRANGE=LIMITED XCOLORMATRIX=BT709\n";
+}
 
 std::string rateText(double rate) {
     char text[32];
@@ -39,7 +74,10 @@ std::string rateText(double rate) {
 
 // What a person would pick: H.264 at high quality, VP9, or a GIF with a
 // palette made per frame so that the encoder holds no frame back.
+// Converted frames arrive as the codec takes them, so ffmpeg only encodes;
+// their colours are told to players.
 std::vector<std::string> encoderArguments(const RecordingTarget &target, glm::ivec2 size) {
+    const bool converted = target.format == FrameFormat::kYuv420;
     std::vector<std::string> arguments = {kEncoder,
                                           "-hide_banner",
                                           "-loglevel",
@@ -48,7 +86,7 @@ std::vector<std::string> encoderArguments(const RecordingTarget &target, glm::iv
                                           "-f",
                                           "rawvideo",
                                           "-pix_fmt",
-                                          "bgr0",
+                                          converted ? "yuv420p" : "bgr0",
                                           "-video_size",
                                           std::to_string(size.x) + "x" + std::to_string(size.y),
                                           "-framerate",
@@ -59,11 +97,13 @@ std::vector<std::string> encoderArguments(const RecordingTarget &target, glm::iv
     if (endsWith(target.path, ".gif"))
         codec = {"-vf", "split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1"};
     else if (endsWith(target.path, ".webm"))
-        codec = {"-c:v", "libvpx-vp9", "-crf", "31",       "-b:v",
-                 "0",    "-row-mt",    "1",    "-pix_fmt", "yuv420p"};
+        codec = {"-c:v", "libvpx-vp9", "-crf", "31", "-b:v", "0", "-row-mt", "1"};
     else
-        codec = {"-c:v", "libx264", "-crf", "18", "-pix_fmt", "yuv420p"};
+        codec = {"-c:v", "libx264", "-crf", "18"};
     arguments.insert(arguments.end(), codec.begin(), codec.end());
+    if (converted)
+        arguments.insert(arguments.end(), {"-colorspace", "bt709", "-color_primaries", "bt709",
+                                           "-color_trc", "bt709", "-color_range", "tv"});
     // "file:" keeps a name with a colon or a leading dash a file name.
     arguments.push_back("file:" + target.path);
     return arguments;
@@ -76,20 +116,11 @@ std::string sequenceFile(const RecordingTarget &target, int frame) {
     return target.prefix + number + target.suffix;
 }
 
-// GL's rows run bottom up, a file's top down; yuv420p wants even sides, made
-// by repeating the last column and row.
-void copyUpright(const unsigned char *pixels, glm::ivec2 size, glm::ivec2 fileSize,
-                 unsigned char *out) {
+// GL's rows run bottom up, a file's top down.
+void copyUpright(const unsigned char *pixels, glm::ivec2 size, unsigned char *out) {
     const std::size_t rowBytes = static_cast<std::size_t>(size.x) * kChannels;
-    const std::size_t fileRowBytes = static_cast<std::size_t>(fileSize.x) * kChannels;
-    for (int y = 0; y < size.y; ++y) {
-        unsigned char *row = out + y * fileRowBytes;
-        std::memcpy(row, pixels + (size.y - 1 - y) * rowBytes, rowBytes);
-        if (fileSize.x > size.x)
-            std::memcpy(row + rowBytes, row + rowBytes - kChannels, kChannels);
-    }
-    if (fileSize.y > size.y)
-        std::memcpy(out + size.y * fileRowBytes, out + (size.y - 1) * fileRowBytes, fileRowBytes);
+    for (int y = 0; y < size.y; ++y)
+        std::memcpy(out + y * rowBytes, pixels + (size.y - 1 - y) * rowBytes, rowBytes);
 }
 
 std::string lastLines(int file) {
@@ -116,16 +147,19 @@ std::string lastLines(int file) {
 Recorder::Recorder(const RecordingTarget &target) : target_(target), fileSize_(target.size) {
     const int writers =
         target.sequence ? std::max(1, static_cast<int>(std::thread::hardware_concurrency())) : 1;
-    if (!target.sequence && !endsWith(target.path, ".gif"))
+    if (target.format == FrameFormat::kYuv420)
         fileSize_ += fileSize_ % 2;
     const int count = writers + kSpareBuffers;
-    buffers_.assign(count, std::vector<unsigned char>(static_cast<std::size_t>(fileSize_.x) *
-                                                      fileSize_.y * kChannels));
+    buffers_.assign(count, std::vector<unsigned char>(frameBytes(target.format, fileSize_)));
     ready_.resize(count);
     for (int i = 0; i < count; ++i)
         free_.push_back(i);
-    if (!target.sequence)
+    if (target.stream >= 0) {
+        pipe_ = target.stream;
+        streamHeader_ = streamHeader(fileSize_, target.rate);
+    } else if (!target.sequence) {
         startEncoder();
+    }
     // A pipe that ffmpeg closed must fail the write, not end the process:
     // SIGPIPE stays blocked in the writers, which inherit this mask.
     sigset_t pipeSignal;
@@ -192,7 +226,10 @@ void Recorder::submit(const unsigned char *pixels) {
         buffer = free_.back();
         free_.pop_back();
     }
-    copyUpright(pixels, target_.size, fileSize_, buffers_[buffer].data());
+    if (target_.format == FrameFormat::kBgra)
+        copyUpright(pixels, target_.size, buffers_[buffer].data());
+    else
+        std::memcpy(buffers_[buffer].data(), pixels, buffers_[buffer].size());
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ready_[(readyHead_ + readyCount_) % ready_.size()] = {buffer,
@@ -205,6 +242,11 @@ void Recorder::submit(const unsigned char *pixels) {
 bool Recorder::failed() {
     std::lock_guard<std::mutex> lock(mutex_);
     return !failure_.empty();
+}
+
+bool Recorder::readerClosed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failure_ == kReaderClosed;
 }
 
 void Recorder::write() {
@@ -243,8 +285,20 @@ std::string Recorder::writeFrame(std::vector<unsigned char> &pixels, int number)
         const std::string error = writePicture(pixels.data(), fileSize_.x, fileSize_.y, file);
         return error.empty() ? "" : file + ": " + error;
     }
-    for (std::size_t done = 0; done < pixels.size();) {
-        const ssize_t written = ::write(pipe_, pixels.data() + done, pixels.size() - done);
+    std::string error;
+    if (!streamHeader_.empty()) {
+        error = writeAll(streamHeader_.data(), streamHeader_.size());
+        streamHeader_.clear();
+    }
+    if (error.empty() && target_.stream >= 0)
+        error = writeAll(kFrameMarker, sizeof(kFrameMarker) - 1);
+    return error.empty() ? writeAll(pixels.data(), pixels.size()) : error;
+}
+
+std::string Recorder::writeAll(const void *data, std::size_t size) {
+    const auto *bytes = static_cast<const unsigned char *>(data);
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t written = ::write(pipe_, bytes + done, size - done);
         if (written >= 0) {
             done += static_cast<std::size_t>(written);
         } else if (errno == EPIPE) {
@@ -254,9 +308,11 @@ std::string Recorder::writeFrame(std::vector<unsigned char> &pixels, int number)
             sigaddset(&pipeSignal, SIGPIPE);
             const timespec now{};
             sigtimedwait(&pipeSignal, nullptr, &now);
-            return "ffmpeg stopped reading";
+            return target_.stream >= 0 ? kReaderClosed : "ffmpeg stopped reading";
         } else if (errno != EINTR) {
-            return std::string("cannot write to ffmpeg: ") + std::strerror(errno);
+            return std::string(target_.stream >= 0 ? "cannot write the stream: "
+                                                   : "cannot write to ffmpeg: ") +
+                   std::strerror(errno);
         }
     }
     return "";
@@ -277,6 +333,8 @@ std::string Recorder::finish() {
         return failure_;
     if (pipe_ >= 0)
         close(pipe_);
+    if (target_.stream >= 0)
+        return failure_;
     int status = 0;
     if (encoder_ > 0) {
         while (waitpid(encoder_, &status, 0) < 0 && errno == EINTR) {

@@ -12,8 +12,13 @@
 #include <thread>
 #include <vector>
 
+// How frames arrive: BGRA at the render size, bottom row first, or pictures
+// converted on the GPU to planar Y'CbCr (BT.709, limited range), top row
+// first and already at the file's size.
+enum class FrameFormat { kBgra, kYuv420, kYuv444 };
+
 struct RecordingTarget {
-    std::string path;    // the video, or the sequence's pattern
+    std::string path;    // the video, the sequence's pattern, or "-": a stream
     bool sequence;       // PNG files numbered by frame
     std::string prefix;  // a sequence's name before its number
     std::string suffix;  //  and after it
@@ -22,6 +27,8 @@ struct RecordingTarget {
     glm::ivec2 size;     // the render size
     double rate;         // frames per second
     std::string encoder; // ffmpeg's path, for a video
+    FrameFormat format;
+    int stream; // where a YUV4MPEG2 stream goes, 4:4:4 frames; -1: none
 };
 
 class Recorder {
@@ -33,16 +40,20 @@ class Recorder {
     Recorder(const Recorder &) = delete;
     Recorder &operator=(const Recorder &) = delete;
 
-    // Takes the next frame (BGRA, bottom row first, at the render size) and
-    // returns once it is copied; waits while every buffer is in use.
+    // Takes the next frame, in the target's format, and returns once it is
+    // copied; waits while every buffer is in use.
     void submit(const unsigned char *pixels);
 
     // Whether a write failed; later frames are then not written.
     bool failed();
 
-    // Writes what is queued, ends ffmpeg and waits for it. Returns "" or
-    // why the recording failed, with ffmpeg's last words on lines of their own.
+    // Writes what is queued, ends ffmpeg and waits for it, or closes the
+    // stream. Returns "" or why the recording failed, with ffmpeg's last
+    // words on lines of their own.
     std::string finish();
+
+    // Whether the stream's reader closed it: the end of a stream, not a failure.
+    bool readerClosed();
 
     // The size of the recorded pictures: a video's sides are made even.
     glm::ivec2 fileSize() const { return fileSize_; }
@@ -54,6 +65,7 @@ class Recorder {
     };
     void write();
     std::string writeFrame(std::vector<unsigned char> &pixels, int number);
+    std::string writeAll(const void *data, std::size_t size);
     void startEncoder();
     std::string encoderFailure(const std::string &reason);
 
@@ -75,4 +87,5 @@ class Recorder {
     int errors_ = -1;  // ffmpeg's standard error, kept in memory
     int encoder_ = -1; // ffmpeg's process id
     bool finished_ = false;
+    std::string streamHeader_; // written before the stream's first frame
 };

@@ -6,18 +6,24 @@
 #include "app/options.h"
 #include "output/expect.h"
 #include "output/frame_capture.h"
+#include "output/frame_convert.h"
 #include "output/recorder.h"
 #include "render/passes.h"
 
 #include <memory>
 #include <vector>
 
+// For --output -: sets standard output aside for the frames and points
+// descriptor 1 at standard error, so the banner and messages go there.
+// Returns the frames' descriptor.
+int takeStandardOutput();
+
 class Recording {
   public:
     // Makes the capture's GL objects and starts the writer when the options
     // ask for a recording or a verdict, and the progress line for a run with
-    // an end. Reads the reference picture again.
-    Recording(const Options &options, glm::vec2 resolution);
+    // an end. Reads the reference picture again. Frames are shown in window.
+    Recording(const Options &options, glm::vec2 resolution, const WindowFramebuffer &window);
     ~Recording();
     Recording(const Recording &) = delete;
     Recording &operator=(const Recording &) = delete;
@@ -46,6 +52,9 @@ class Recording {
 
     const Options &options_;
     bool captures_;
+    FrameFormat format_;
+    bool converts_; // the recording takes frames converted on the GPU
+    FrameConverter converter_{};
     FrameCapture capture_{};
     std::unique_ptr<Recorder> recorder_;
     Reference reference_;

@@ -1,4 +1,4 @@
-// Building a program of Quorlin's own.
+// Building a program from fixed sources.
 #include "render/fixed_program.h"
 
 namespace {

@@ -1,8 +1,8 @@
-// Programs of Quorlin's own, built from sources fixed in the code.
+// GL programs of the program's own, from fixed sources known to build.
 #pragma once
 
 #include <glad/gl.h>
 
-// Compiles and links the two stages. The sources are fixed and known to
-// build, so no log is read.
+// Compiles and links the two stages; no log is read. The caller deletes the
+// program, which frees the stages with it.
 GLuint createFixedProgram(const char *vertexSource, const char *fragmentSource);

@@ -134,7 +134,7 @@ bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
 
 void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool restoreViewport,
                     glm::ivec2 windowSize) {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, scene.window.framebuffer);
     if (restoreViewport)
         glViewport(0, 0, windowSize.x, windowSize.y);
     drawImage(scene, uniforms, view);

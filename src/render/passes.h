@@ -25,6 +25,14 @@ struct FrameUniforms {
     float frameRate;     // iFrameRate: the fixed clock's rate, else the title's
 };
 
+// Where frames are shown: the window's framebuffer (0), or with no display
+// the stand-in's, whose texture a recording converts from.
+struct WindowFramebuffer {
+    GLuint framebuffer = 0;
+    GLuint texture = 0;   // 0 for a window, whose pixels no program can sample
+    bool topDown = false; // the texture holds the top row first
+};
+
 // Everything the passes draw with; owned by the entry point.
 struct Scene {
     Programs programs;
@@ -37,6 +45,7 @@ struct Scene {
     CubeCross cross;
     Parameters parameters;
     PassTiming *timing = nullptr; // set while each pass's GPU time is wanted
+    WindowFramebuffer window;
 };
 
 // The view that shows the cube-map pass's faces; 1 to 4 show the buffers.
@@ -65,7 +74,7 @@ void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 
 // left at the render size or the face size.
 bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms);
 
-// Binds the default framebuffer, clears it and draws the image, or target
+// Binds the window's framebuffer, clears it and draws the image, or target
 // view - 1 through the viewer when view is 1 to 4, or the cube's faces as a
 // cross when it is kCubeView. Sets the viewport to
 // windowSize only when restoreViewport is set.

@@ -1,5 +1,5 @@
-"""Runs the real quorlin under private Xvfb servers: to its end with --frames for
-pictures and messages, or with its window driven through XTest."""
+"""Runs the real quorlin: to its end with --frames for pictures and messages, with no
+display server at all, or under private Xvfb servers with its window driven through XTest."""
 import ctypes, os, pathlib, pty, select, shutil, signal, subprocess, tempfile, time, unittest
 
 from PIL import Image
@@ -52,6 +52,9 @@ def die_with_parent():
     ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG: a killed test leaves nothing behind
 
 
+STARTED = []  # every X server the tests started
+
+
 def start_server(cleanup, *args):
     """A private Xvfb on a display number it picks itself, stopped by cleanup."""
     read_end, write_end = os.pipe()
@@ -59,6 +62,7 @@ def start_server(cleanup, *args):
                              "-noreset", *args], pass_fds=(write_end,), stderr=subprocess.DEVNULL,
                             preexec_fn=die_with_parent)
     os.close(write_end)
+    STARTED.append(xvfb.pid)
     cleanup(lambda: (xvfb.kill(), xvfb.wait()))
     with os.fdopen(read_end) as numbers:
         return ":" + numbers.readline().strip()
@@ -74,12 +78,24 @@ def write(path, text):
         os.chmod(path, 0 if text is UNREADABLE else 0o644)
 
 
+def environment(display=None, **changes):
+    """Without a display, none of either kind: quorlin then renders through EGL."""
+    variables = {key: value for key, value in os.environ.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    return {**variables, "LIBGL_ALWAYS_SOFTWARE": "1", **({"DISPLAY": display} if display else {}), **changes}
+
+
 class Case(unittest.TestCase):
     maxDiff = None
+    headless = False  # True: the class's tests run with no X server at all
 
     @classmethod
     def setUpClass(cls):
-        cls.display = start_server(cls.addClassCleanup)
+        cls.started = len(STARTED)
+        cls.display = None if cls.headless else start_server(cls.addClassCleanup)
+
+    @classmethod
+    def tearDownClass(cls):
+        assert not (cls.headless and STARTED[cls.started:]), "an X server started during headless tests"
 
     def project(self, files=SHIPPED, **changes):
         """A root holding Shaders/ (the files with changes; None leaves one out) and build/."""
@@ -93,10 +109,8 @@ class Case(unittest.TestCase):
         return root
 
     def run_quorlin(self, *args, display=None, env=(), prefix=(), binary=QUORLIN, timeout=DEADLINE, **options):
-        environment = {key: value for key, value in os.environ.items() if key != "DISPLAY"}
-        environment.update(env, LIBGL_ALWAYS_SOFTWARE="1", **({"DISPLAY": display} if display else {}))
-        return subprocess.run([*prefix, binary, *args], env=environment, text=True, capture_output=True,
-                              timeout=timeout, stdin=subprocess.DEVNULL, **options)
+        return subprocess.run([*prefix, binary, *args], env=environment(display, **dict(env)), text=True,
+                              capture_output=True, timeout=timeout, stdin=subprocess.DEVNULL, **options)
 
 
 class Window:

@@ -91,9 +91,16 @@ class CubeMaps(Case):
         self.assertEqual(pixel(5, 5)[:3], (0, 0, 0), "outside the cross")
 
     def test_the_cube_pass_feeds_the_image_and_itself(self):
-        result, pixel, _ = self.render({"quorlin.toml": '[CubeA]\niChannel0 = "CubeA"\n[Image]\niChannel0 = "CubeA"\n',
-                                        "CubeA.fs": SELF, "Image.frag": SELF_IMAGE}, "--size", "24x2", "--frames", "3")
+        files = {"quorlin.toml": '[CubeA]\niChannel0 = "CubeA"\n[Image]\niChannel0 = "CubeA"\n', "CubeA.fs": SELF,
+                 "Image.frag": SELF_IMAGE}
+        result, pixel, _ = self.render(files, "--size", "24x2", "--frames", "3")
         self.assertEqual((result.returncode, result.stdout), (0, BANNER))
+        self.assertEqual([pixel(2 * k, 0)[:3] for k in range(12)], [(0, 255, 0)] * 12)
+        # Stopped after two frames and gone on from the state: both cubes come back, each in its role.
+        state = os.path.join(self.project(), "cube.state")
+        for args in (["--state-out", state, "--frames", "2"], ["--state-in", state, "--frames", "1"]):
+            result, pixel, _ = self.render(files, "--size", "24x2", *args)
+            self.assertEqual((result.returncode, result.stdout), (0, BANNER), args)
         self.assertEqual([pixel(2 * k, 0)[:3] for k in range(12)], [(0, 255, 0)] * 12)
 
     def test_a_bad_face_reads_black_and_a_reload_keeps_the_cube(self):

@@ -79,6 +79,7 @@ class Pacing(Case):
 
 
 class NewSet(Case):
+    headless = True
 
     def test_new_writes_the_shipped_set_or_nothing(self):
         quoted, on_path = "'it'\\''s empty'", self.project()  # the second: a quorlin on PATH that is this one

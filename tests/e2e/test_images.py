@@ -172,6 +172,7 @@ RUNS = [
 
 
 class Images(Case):
+    headless = True
 
     def test_runs(self):
         for what, files, args, expected in RUNS:
@@ -194,6 +195,9 @@ class Images(Case):
                     if point != "lines":
                         self.assertLessEqual(max(abs(a - b) for a, b in zip(pixel(*point), colour + (255,))), 2,
                                              (point, pixel(*point), colour))
+
+
+class Reload(Case):
 
     def test_saving_an_image_again_reloads_it(self):
         root = self.project(**{"Image.frag": shader("texture(pic, TexCoord) + texture(late, TexCoord)",

@@ -69,6 +69,7 @@ FACES = {"cube.png": b"px", "cube_1.png": b"nx", "sub/cube_2.png": b"py", "cube_
 
 
 class Import(Case):
+    headless = True
 
     def folder(self, files):
         root = tempfile.mkdtemp(prefix="quorlin-import-")
@@ -98,7 +99,7 @@ class Import(Case):
         self.assertTrue(toml.startswith("# Wired\n# by me\n#\n# Two\n# lines\n\n"), toml)
         self.assertEqual(tomllib.loads(toml), WIRING)
         # The set runs as written: the image reads Buffer B's 0.25 on channel 2, as the export wired it.
-        self.run_quorlin("--size", "16x8", "--output", "out.png", "new set", cwd=root, display=self.display)
+        self.run_quorlin("--size", "16x8", "--output", "out.png", "new set", cwd=root)
         self.assertEqual(png(os.path.join(root, "out.png"))[1](8, 4)[:3], (64, 64, 64))
 
     def test_refused_exports_and_directories_leave_nothing(self):

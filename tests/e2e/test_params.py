@@ -40,8 +40,7 @@ class Parameters(Case):
         for saved, args, lines, colour in cases:
             with self.subTest(saved=saved, args=args):
                 root = self.project(**FILES, **{"params.toml": saved})
-                result = self.run_quorlin(root + "/Shaders", "--size", "64x48", "--output", root + "/p.png", *args,
-                                          display=self.display)
+                result = self.run_quorlin(root + "/Shaders", "--size", "64x48", "--output", root + "/p.png", *args)
                 self.assertEqual((result.returncode, result.stdout),
                                  (0, BANNER + "".join(l + "\n" for l in lines) + "Saved %s/p.png (64x48)\n" % root))
                 self.assertEqual(png(root + "/p.png")[1](32, 24), colour + (255,))
@@ -59,7 +58,7 @@ class Parameters(Case):
                 (["--osc", port], None, "", "quorlin: cannot listen on UDP %s: Address already in use\n" % port)]:
             with self.subTest(args=args, saved=saved):
                 root = self.project(**FILES, **{"params.toml": saved})
-                result = self.run_quorlin(root + "/Shaders", "--frames", "1", *args, display=self.display)
+                result = self.run_quorlin(root + "/Shaders", "--frames", "1", *args)
                 self.assertEqual((result.returncode, result.stdout, result.stderr), (2, stdout, stderr))
 
     def test_panel_drag_changes_the_picture_is_not_in_a_screenshot_and_saves(self):

@@ -1,9 +1,10 @@
 """Runs to the end with --frames: messages, exit statuses and the pictures that
 --output saves, deterministic on the fixed clock."""
-import os, pwd, re, shutil
+import os, pathlib, pwd, re, shutil, subprocess
 
 from harness import BANNER, DIRECTORY, FIFO, PROBE, QUORLIN, SHADERS, SHIPPED, UNREADABLE, Case, \
-    gradient_errors, png, probe, start_server
+    environment, gradient_errors, png, probe, start_server
+from test_keyboard import RULE
 
 REPORT = re.compile(r"ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ: ()(.+)\n|ERROR::(?:SHADER_COMPILATION_ERROR of "
                     r"type: (VERTEX|FRAGMENT)|PROGRAM_LINKING_ERROR of type: (PROGRAM))\n((?s:.*?))\n -- -{51} -- \n")
@@ -92,6 +93,8 @@ RUNS = [
 ]
 
 NO_WINDOW = re.escape(BANNER + "Failed to create GLFW window\n")
+NO_CONTEXT = re.escape(BANNER + "Failed to create a headless OpenGL context: ")
+# A display name: a private Xvfb, one without GLX, or None, none at all; GL 3.2 caps the version Mesa offers.
 COMMAND_LINES = [  # (arguments, display, status, stdout, stderr as patterns)
     (["--frames", "0"], "Xvfb", 2, "", r"quorlin: [^\n]+\nRun 'quorlin --help' for usage.\n"),
     (["--sampler", "iChannel2=mipmap,clamp"], "Xvfb", 2, "", r"quorlin: --sampler: iChannel2 reads a render target, "
@@ -101,10 +104,17 @@ COMMAND_LINES = [  # (arguments, display, status, stdout, stderr as patterns)
     ([], None, 255, NO_WINDOW, ""),
     ([], "without GLX", 255, NO_WINDOW, ""),
     ([], "GL 3.2", 255, NO_WINDOW, ""),
+    (["--frames", "1"], "no EGL vendor", 255, NO_CONTEXT + "no EGL display on the surfaceless or the device platform\n", ""),
+    (["--frames", "1"], "GL 3.2, none", 255, NO_CONTEXT + re.escape("no OpenGL 3.3 core context (EGL_BAD_MATCH)\n"), ""),
+    (["--headless", "--frames", "1"], "without GLX", 0, re.escape(BANNER), ""),  # the display is not even asked
+    (["--headless", "--watch"], "Xvfb", 2, "", r"quorlin: --headless needs --frames, --output or --expect: a run "
+     r"without a window must end by itself\nRun 'quorlin --help' for usage.\n"),
 ]
+EXAMPLES = os.path.join(os.path.dirname(SHADERS), "examples")
 
 
 class Runs(Case):
+    headless = True
 
     def test_runs(self):
         for what, changes, args, expected in RUNS:
@@ -140,13 +150,43 @@ class Runs(Case):
                     elif key not in ("reports", "unsaved"):
                         self.assertEqual(probe(pixel)[key], value, key)
 
+
+class CommandLine(Case):
+
     def test_command_line(self):
         for args, display, status, stdout, stderr in COMMAND_LINES:
             with self.subTest(args=args, display=display):
                 result = self.run_quorlin(
-                    *args, SHADERS, env={"MESA_GL_VERSION_OVERRIDE": "3.2"} if display == "GL 3.2" else {},
+                    *args, SHADERS, env={"MESA_GL_VERSION_OVERRIDE": "3.2"} if "GL 3.2" in str(display) else
+                    {"__EGL_VENDOR_LIBRARY_DIRS": "/nonexistent"} if display == "no EGL vendor" else {},
                     display=start_server(self.addCleanup, "-extension", "GLX") if display == "without GLX"
-                    else display and self.display)
+                    else display in ("Xvfb", "GL 3.2") and self.display)
                 self.assertEqual(result.returncode, status)
                 self.assertRegex(result.stdout, "^%s$" % stdout)
                 self.assertRegex(result.stderr, "^%s$" % stderr)
+
+    def test_headless_pictures_equal_the_windows(self):
+        """Each example at two moments, in a window and with no display, byte for byte; the pointer
+        rests on the window's bottom-left corner, where a run without a window has its iMouse."""
+        subprocess.run(["xdotool", "mousemove", "0", "100"], env=environment(self.display), check=True)
+        root = self.project()
+        for name in sorted(os.listdir(EXAMPLES)):
+            for moment in (["--time", "2.5"], ["--frames", "40", "--time", "0"]):
+                with self.subTest(name, moment=moment):
+                    pictures = []
+                    for display in (self.display, None):
+                        out = os.path.join(root, "out.png")
+                        result = self.run_quorlin(os.path.join(EXAMPLES, name), "--size", "160x100", *moment,
+                                                  "--output", out, display=display)
+                        # flight steers by the keyboard, which only a window gives it.
+                        keys = RULE if display and name == "flight" else ""
+                        self.assertEqual((result.returncode, result.stdout),
+                                         (0, BANNER + keys + "Saved %s (160x100)\n" % out))
+                        pictures.append(pathlib.Path(out).read_bytes())
+                    self.assertEqual(pictures[0], pictures[1])
+        with self.subTest("a stream, converted from a window's frames and from a stand-in's"):
+            streams = [subprocess.run([QUORLIN, os.path.join(EXAMPLES, "trails"), "--size", "160x100", "--frames", "3",
+                                       "--output", "-"], env=environment(display), capture_output=True).stdout
+                       for display in (self.display, None)]
+            self.assertEqual(streams[0], streams[1])
+            self.assertEqual(len(streams[0]), streams[0].index(b"\n") + 1 + 3 * (6 + 3 * 160 * 100))

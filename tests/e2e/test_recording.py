@@ -4,7 +4,7 @@ import os, pathlib, pty, re, signal, subprocess, time
 
 from PIL import Image
 
-from harness import BANNER, DEADLINE, PROBE, QUORLIN, SHIPPED, Case, Window, png, probe, write
+from harness import BANNER, DEADLINE, PROBE, QUORLIN, SHIPPED, Case, Window, environment, png, probe, write
 
 # Red counts frames, green runs up the picture: a frame out of order or upside down shows.
 FRAMES = "in vec2 TexCoord;\nuniform int iFrame;\nvoid main() { FragColor = vec4(float(iFrame) * 0.1, TexCoord.y, " \
@@ -50,6 +50,7 @@ def reference(path, size, changes={}, colour=(64, 128, 190)):
 
 
 class Recording(Case):
+    headless = True
 
     def run_in(self, root, *args, **options):
         return self.run_quorlin(*args, os.path.join(root, "Shaders"), display=self.display, cwd=root, **options)
@@ -134,6 +135,32 @@ class Recording(Case):
                 self.assertEqual(result.returncode, 1)
                 self.assertRegex(result.stdout, "^%sRecording to %s failed: %s\n$" % (re.escape(BANNER), output, failure))
 
+    def test_progress_only_on_a_terminal(self):
+        root = self.project(**SHIPPED)
+        for terminal in (True, False):
+            main, other = pty.openpty() if terminal else os.pipe()
+            with self.subTest(terminal=terminal):
+                result = subprocess.run([QUORLIN, "--size", "32x24", "--frames", "30", os.path.join(root, "Shaders")],
+                                        stdout=subprocess.PIPE, stderr=other, text=True, timeout=DEADLINE,
+                                        env=environment())
+                os.close(other)
+                printed = b""
+                while True:
+                    try:  # a terminal whose other side has closed reads as an error, not an end
+                        chunk = os.read(main, 4096)
+                    except OSError:
+                        break
+                    printed += chunk
+                    if not chunk:
+                        break
+                os.close(main)
+                self.assertEqual((result.returncode, result.stdout), (0, BANNER))
+                self.assertRegex(printed.decode(), r"\r\x1b\[KFrame 30 of 30 \(100%\), 0 s left, [\d.]+ fps\r?\n$"
+                                 if terminal else "^$")
+
+
+class Escape(Case):
+
     def test_escape_leaves_a_playable_file_at_the_render_size(self):
         root = self.project(**{"Image.frag": FRAMES})
         root = os.path.join(root, "build")
@@ -177,26 +204,3 @@ class Recording(Case):
     def start(self, root, *args, env={}):
         return subprocess.Popen([QUORLIN, *args, os.path.join(root, "Shaders")], cwd=root, stdout=subprocess.PIPE,
                                 text=True, start_new_session=True, env=dict(os.environ, DISPLAY=self.display, LIBGL_ALWAYS_SOFTWARE="1", **env))
-
-    def test_progress_only_on_a_terminal(self):
-        root = self.project(**SHIPPED)
-        for terminal in (True, False):
-            main, other = pty.openpty() if terminal else os.pipe()
-            with self.subTest(terminal=terminal):
-                result = subprocess.run([QUORLIN, "--size", "32x24", "--frames", "30", os.path.join(root, "Shaders")],
-                                        stdout=subprocess.PIPE, stderr=other, text=True, timeout=DEADLINE,
-                                        env=dict(os.environ, DISPLAY=self.display, LIBGL_ALWAYS_SOFTWARE="1"))
-                os.close(other)
-                printed = b""
-                while True:
-                    try:  # a terminal whose other side has closed reads as an error, not an end
-                        chunk = os.read(main, 4096)
-                    except OSError:
-                        break
-                    printed += chunk
-                    if not chunk:
-                        break
-                os.close(main)
-                self.assertEqual((result.returncode, result.stdout), (0, BANNER))
-                self.assertRegex(printed.decode(), r"\r\x1b\[KFrame 30 of 30 \(100%\), 0 s left, [\d.]+ fps\r?\n$"
-                                 if terminal else "^$")

@@ -112,8 +112,7 @@ class Wiring(Case):
                 with open(os.path.join(root, "wide.png"), "wb") as out:
                     out.write(picture((5, 3), [(9, 9, 9)] * 15))
                 result = self.run_quorlin(*[a.replace("WIDE", os.path.join(root, "wide.png")) for a in args], "--output",
-                                          os.path.join(root, "out.png"), os.path.join(root, "Shaders"),
-                                          display=self.display)
+                                          os.path.join(root, "out.png"), os.path.join(root, "Shaders"))
                 self.assertEqual((result.returncode, result.stderr), (0, ""))
                 lines = expected.get("lines", []) + ["Saved %s/out.png (64x48)" % root]
                 self.assertEqual(result.stdout, BANNER + "".join(line + "\n" for line in lines))

@@ -84,6 +84,10 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--expect /none.png", "--expect: '/none.png' does not exist"},
         {"--expect /dev/null", "--expect: '/dev/null' is not a PNG"},
         {"--input /none", "--input: '/none' is not a file"},
+        {"--headless --watch", "--headless needs --frames, --output or --expect: a run without a "
+                               "window must end by itself"},
+        {"--state-out /tmp", "--state-out: '/tmp' is a directory"},
+        {"--state-in /dev/null", "/dev/null: is not a Quorlin state file"},
         {"--set speed", "--set: 'speed' is not NAME=VALUE"},
         {"--set =1", "--set: '=1' is not NAME=VALUE"},
         {"--set a=", "--set: '' in 'a=' is not a number, true, false or 2 to 4 comma-separated "
@@ -142,6 +146,8 @@ TEST(Options, RecordingsAndStartFramesRunOnTheFixedClock) {
         {"--output 100%.png", "", "100%.png", 60, 1, false},
         {"--output /tmp/%4d%00d%010d.png", "", "/tmp/%4d%00d%010d.png", 60, 1, false},
         {"--start-frame 0", "", "", 60, 0, true},
+        {"--output - --rate 30", "-", "", 30, 0, true},
+        {"--state-out s --frames 2", "", "", 60, 2, true},
     };
     for (const auto &c : cases) {
         Options o;
