@@ -1,17 +1,21 @@
 // The yardstick scripts/bench.sh times Quorlin against: only the work each of
 // Quorlin's frames is required to do, so the ratio is the program's overhead.
-//   quorlin_reference [--frames N] [--cached] [--no-input] [--passes | --chain] SHADER_DIR
+//   quorlin_reference [--frames N] [--cached] [--no-input] [--passes | --chain | --cube] SHADER_DIR
 // --cached looks uniform locations up once and --no-input drops the input
 // queries: together, the bare loop that prices the required design. --passes
 // first draws buffer passes A to D into render targets 0 to 3. --chain draws
 // them as a chain instead: each pass reads its own target's previous frame on
 // channel 0 and the previous pass's target on channel 1 (A reads D's previous
 // frame), and the image reads D on channel 0; the binds of a wired set, made
-// with the loop's own hands.
+// with the loop's own hands. --cube draws CubeA.fs into the six faces of a
+// cube map at 1024 a side, the face's uniform looked up once, and the image
+// reads that cube on channel 0.
 #include "app/frame_loop.h"
+#include "render/cube_target.h"
 #include "render/quad.h"
 #include "render/render_targets.h"
 #include "shader/Shader.h"
+#include "shader/compose.h"
 #include "shader/shader_files.h"
 
 #include <cstdlib>
@@ -30,10 +34,12 @@ struct Pass {
     GLint at[3];
     unsigned channels;
     const RenderTarget *reads[kBufferPasses]; // --chain: the target channel n reads
+    const CubeTarget *cube;                   // --cube: what channel 0 reads
 };
 
 Pass makePass(const ShaderFiles &files, const std::string &fragment) {
-    Pass pass{Shader(files.common.c_str(), files.vertex.c_str(), fragment.c_str()), {}, 0, {}};
+    Pass pass{
+        Shader(files.common.c_str(), files.vertex.c_str(), fragment.c_str()), {}, 0, {}, nullptr};
     pass.shader.use();
     for (int i = 0; i < 3; ++i)
         pass.at[i] = glGetUniformLocation(pass.shader.programId, kUniforms[i].c_str());
@@ -63,8 +69,9 @@ void pollInput(GLFWwindow *window, double mouse[4]) {
     (void)(glfwGetKey(window, GLFW_KEY_SPACE) == GLFW_RELEASE);
 }
 
-void draw(Pass &pass, bool cached, float time, const double mouse[4], const RenderTargets &targets,
-          GLuint vao) {
+// Everything of a draw but the draw.
+void setUp(Pass &pass, bool cached, float time, const double mouse[4], const RenderTargets &targets,
+           GLuint vao) {
     pass.shader.use();
     glBindVertexArray(vao);
     if (cached) {
@@ -77,20 +84,34 @@ void draw(Pass &pass, bool cached, float time, const double mouse[4], const Rend
         pass.shader.setVec4(kUniforms[2], mouse);
     }
     for (int n = 0; n < kBufferPasses; ++n) {
-        if (pass.channels & (1u << n)) {
-            glActiveTexture(GL_TEXTURE0 + n);
+        if (!(pass.channels & (1u << n)))
+            continue;
+        glActiveTexture(GL_TEXTURE0 + n);
+        if (n == 0 && pass.cube)
+            glBindTexture(GL_TEXTURE_CUBE_MAP, currentCube(*pass.cube));
+        else
             glBindTexture(GL_TEXTURE_2D,
                           pass.reads[n] ? currentTexture(*pass.reads[n]) : targets[n].colour);
-        }
     }
-    drawQuad();
+}
+
+// The six draws of the cube-map pass, its uniforms set once.
+void drawCube(Pass &pass, GLint faceAt, const CubeTarget &cube, float time, const double mouse[4],
+              const RenderTargets &targets, GLuint vao) {
+    glViewport(0, 0, kCubeFaceSize, kCubeFaceSize);
+    setUp(pass, false, time, mouse, targets, vao);
+    for (int face = 0; face < kCubeFaces; ++face) {
+        bindCubeFace(cube, face);
+        glUniform1i(faceAt, face);
+        drawQuad();
+    }
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
     int frames = 0; // 0: until closed
-    bool cached = false, input = true, passes = false, chain = false;
+    bool cached = false, input = true, passes = false, chain = false, cube = false;
     std::string dir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -102,6 +123,8 @@ int main(int argc, char **argv) {
             passes = true;
         else if (arg == "--chain")
             passes = chain = true;
+        else if (arg == "--cube")
+            cube = true;
         else if (arg == "--no-input")
             input = false;
         else
@@ -139,6 +162,16 @@ int main(int argc, char **argv) {
     }
     if (chain)
         image.reads[0] = &targets[kBufferPasses - 1];
+    std::vector<Pass> cubes;
+    CubeTarget cubeTarget{};
+    GLint faceAt = -1;
+    if (cube) {
+        cubes.push_back(makePass(files, files.buffers[kCubeA]));
+        faceAt = glGetUniformLocation(cubes[0].shader.programId, kCubeFaceUniform);
+        prepareCubeTarget(cubeTarget, false);
+        glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
+        image.cube = &cubeTarget;
+    }
 
     double mouse[4] = {};
     for (int rendered = 0; !glfwWindowShouldClose(window);) {
@@ -148,15 +181,19 @@ int main(int argc, char **argv) {
         for (std::size_t x = 0; x < buffers.size(); ++x) {
             bindForWriting(targets[x]);
             glViewport(0, 0, kWidth, kHeight);
-            draw(buffers[x], cached, time, mouse, targets, imageQuad.vao);
+            setUp(buffers[x], cached, time, mouse, targets, imageQuad.vao);
+            drawQuad();
             finishWrite(targets[x]);
         }
+        for (Pass &pass : cubes)
+            drawCube(pass, faceAt, cubeTarget, time, mouse, targets, imageQuad.vao);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        if (!buffers.empty())
+        if (!buffers.empty() || !cubes.empty())
             glViewport(0, 0, kWidth, kHeight);
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         glClear(GL_COLOR_BUFFER_BIT);
-        draw(image, cached, time, mouse, targets, imageQuad.vao);
+        setUp(image, cached, time, mouse, targets, imageQuad.vao);
+        drawQuad();
         if (refreshFrameRate(glfwGetTime()))
             glfwSetWindowTitle(window, title_string);
         nbFrames++;
@@ -168,6 +205,7 @@ int main(int argc, char **argv) {
     deleteQuad(imageQuad);
     deleteQuad(viewerQuad);
     deleteRenderTargets(targets);
+    deleteCubeTarget(cubeTarget);
     glfwTerminate();
     return 0;
 }

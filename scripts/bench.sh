@@ -15,6 +15,7 @@
 #   scripts/bench.sh --wiring          the wired four-buffer chain against the reference
 #   scripts/bench.sh --video           video inputs: a 1080p60 clip per frame against a
 #                                      still image and ffmpeg alone, frames skipped in a window
+#   scripts/bench.sh --keyboard-cube   the keyboard wired vs not; the cube-map pass vs the reference
 #   scripts/bench.sh --params          16 parameters, the panel shown, an OSC burst (bench/params.py)
 # bench/README.md says what each figure means; --help lists the rest.
 set -euo pipefail
@@ -34,6 +35,10 @@ case "${1:-}" in
     shift
     exec /usr/bin/python3 "$root/bench/sound.py" --quorlin "$build/quorlin" \
         --analysis "$build/bench/quorlin_sound_analysis" --shaders "$root/Shaders" "$@" ;;
+--keyboard-cube)
+    shift
+    exec /usr/bin/python3 "$root/bench/keyboard_cube.py" --quorlin "$build/quorlin" \
+        --reference "$build/bench/quorlin_reference" --shaders "$root/Shaders" "$@" ;;
 --headless) shift; exec /usr/bin/python3 "$root/bench/headless.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --video) shift; exec /usr/bin/python3 "$root/bench/video.py" --quorlin "$build/quorlin" --shaders "$root/Shaders" "$@" ;;
 --params)

@@ -52,6 +52,8 @@ struct LoopState {
     ClickMouse click;
     bool mediaRunning = false; // the previous pass rendered
     double mediaWall = 0.0;    // the live clock at the previous rendered frame
+    bool controlRule = false;  // the window's keys go to the shader's keyboard
+    ScriptPlayer script;
     int status = 0;
     ErrorBand band;
     bool bandChanged = false; // since the last pass
@@ -75,7 +77,7 @@ void reload(Scene &scene, const ShaderFiles &files, const std::string &shaderDir
         std::cout << "Reloaded shaders from " << shaderDir << std::endl;
     }
     prepareTargets(scene, state.view);
-    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.cube, scene.resolution, true);
     watcher.watchAlso(scene.inputs.plan.watched);
     updateParameters(scene.parameters, scene.programs, false);
     const std::vector<std::string> soundFailure =
@@ -160,7 +162,7 @@ void changeView(Scene &scene, const ShaderFiles &files, LoopState &state, int vi
     prepareTargets(scene, view);
     if (scene.programs.active == running)
         return;
-    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, false);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.cube, scene.resolution, false);
     watcher.watchAlso(scene.inputs.plan.watched);
 }
 
@@ -174,9 +176,26 @@ void handleCommands(unsigned pressed, LoopState &state, Scene &scene, const Shad
         tuning.togglePanel();
     if (pressed & (1u << kReloadKey))
         reload(scene, files, shaderDir, state, watcher);
-    for (int view = 0; view <= kBufferPasses; ++view)
+    for (int view = 0; view <= kCubeView; ++view)
         if (pressed & (1u << (kView0Key + view)))
             changeView(scene, files, state, view, watcher);
+}
+
+// While a running program reads the keyboard, the window's keys go to it,
+// unless a script alone feeds the shader or there is no window to give keys;
+// the line says so when that begins.
+void followKeyboard(const Surface &surface, Scene &scene, LoopState &state,
+                    const Options &options) {
+    const bool rule =
+        scene.inputs.plan.readsKeyboard && !options.scripted && surface.window != nullptr;
+    if (rule == state.controlRule)
+        return;
+    state.controlRule = rule;
+    routeKeys(rule ? &scene.inputs.keyboard : nullptr);
+    if (rule)
+        std::cout << kControlRuleLine << std::endl;
+    else
+        scene.inputs.keyboard = Keyboard{}; // what is held now would stay held
 }
 
 } // namespace
@@ -212,6 +231,9 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
     if (!state.running && standardOutputIsTerminal())
         std::cout << "Press space to start, Escape to quit" << std::endl;
     state.view = options.view;
+    // Space belongs to the shader then: rendering cannot wait for it.
+    followKeyboard(surface, scene, state, options);
+    state.running = state.running || state.controlRule;
     Pacer pacer = startPacing(surface, options);
     ShaderWatcher watcher;
     if (options.watch) {
@@ -245,11 +267,18 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
         if (options.watch && watcher.changed(now))
             reload(scene, files, shaderDir, state, watcher);
         followMouseStyle(surface, scene, state);
+        followKeyboard(surface, scene, state, options);
 
         if (state.running) {
             // A run may start later in the sequence: frame numbers and the
             // clock continue from there.
             const int frame = options.startFrame + state.rendered;
+            // A script's pointer replaces the window's.
+            if (options.scripted) {
+                playScript(options.input, state.script, frame, scene.inputs.keyboard);
+                std::copy(std::begin(state.script.mouse), std::end(state.script.mouse),
+                          state.mouse);
+            }
             const double clock =
                 options.fixedClock ? options.startTime + frame / options.rate : now;
             const float time = static_cast<float>(clock);
@@ -279,13 +308,14 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
             std::copy(std::begin(state.mouse), std::end(state.mouse), state.lastMouse);
             if (state.clickStyle)
                 stepClickMouse(state.click, state.mouse[kCursorX], state.mouse[kCursorY],
-                               state.mouse[kLeftButton] != 0.0);
+                               state.mouse[kLeftButton] != 0.0 || state.script.leftPressed);
             // The sound's render moves the viewport as passes do.
             const bool soundRendered =
                 updateSound(scene.sound, clock, options.startTime + (frame + 1.0) / options.rate,
                             recording.recordsSound(), scene.imageQuad.vao);
             if (updateInputs(scene.inputs.plan, uniforms))
-                buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, false);
+                buildPlan(scene.inputs, scene.programs, scene.targets, scene.cube, scene.resolution,
+                          false);
             const bool passesRan = renderBufferPasses(scene, uniforms) || soundRendered;
             recording.drawFrame(scene, uniforms, state.view, passesRan, framebufferSize(),
                                 state.rendered);
@@ -294,6 +324,7 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
             nbFrames++;
             state.last = uniforms;
             state.rendered++;
+            frameRendered(scene.inputs.keyboard);
             if (!recording.frameDone(state.rendered))
                 requestClose(surface);
             if (state.rendered == options.frames) {
@@ -324,7 +355,8 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
                 swapBuffers(surface);
                 shown(pacer);
             }
-            waitWhilePaused(surface, options.watch);
+            if (!pressesPending())
+                waitWhilePaused(surface, options.watch);
         }
     }
     wakeOnInterrupt(false);

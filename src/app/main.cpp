@@ -105,7 +105,9 @@ int main(int argc, char **argv) {
                 createViewerQuad(),
                 createRenderTargets(options.width, options.height, options.sizeGiven),
                 glm::vec2(options.width, options.height),
-                Inputs{wiring, {}, 0, 0, {}},
+                Inputs{wiring, {}, 0, 0, {}, nullptr, {}, false},
+                {},
+                {},
                 {},
                 Parameters{{}, 0, options.settings, std::move(saved)},
                 nullptr,
@@ -126,7 +128,7 @@ int main(int argc, char **argv) {
     // Before the plan, which makes the sound channels.
     createSound(scene.sound, files, wiring, soundSettings(options));
     scene.inputs.sound = &scene.sound;
-    buildPlan(scene.inputs, scene.programs, scene.targets, scene.resolution, true);
+    buildPlan(scene.inputs, scene.programs, scene.targets, scene.cube, scene.resolution, true);
     const std::string badSetting = updateParameters(scene.parameters, scene.programs, true);
 
     scene.programs.image.use();
@@ -141,6 +143,8 @@ int main(int argc, char **argv) {
     deleteQuad(scene.imageQuad);
     deleteQuad(scene.viewerQuad);
     deleteRenderTargets(scene.targets);
+    deleteCubeTarget(scene.cube);
+    deleteCubeCross(scene.cross);
     // The programs go with the context here.
     closeSurface(surface);
     return status;

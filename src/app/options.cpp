@@ -13,11 +13,12 @@
 
 #include <charconv>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace {
 
-constexpr int kViews = 4;
+constexpr int kViews = 5;
 constexpr double kMaxTime = 1e7;
 constexpr double kMaxRate = 1e6;
 constexpr int kMaxFps = 1000;
@@ -26,6 +27,11 @@ struct UsageError {
     std::string message;
 };
 
+// A file named on the command line that is not as it should be: its own
+// line, without the hint to read the usage.
+struct FileError {
+    std::string message;
+};
 // A number from low to high, with the range in words for the help and the
 // refusal rather than the library's bounds (NaN is refused too).
 template <typename T> CLI::Validator between(T low, T high, const std::string &words) {
@@ -44,7 +50,7 @@ constexpr const char *kTimeRange = "a number of seconds from -10000000 to 100000
 constexpr const char *kRateRange = "a number from 0.000001 to 1000000";
 constexpr const char *kStartRange = "a whole number, 0 or more";
 constexpr const char *kToleranceRange = "a whole number from 0 to 255";
-constexpr const char *kViewRange = "a whole number from 0 to 4";
+constexpr const char *kViewRange = "a whole number from 0 to 5";
 constexpr const char *kMaxFpsRange = "a whole number from 1 to 1000";
 
 std::size_t editDistance(const std::string &a, const std::string &b) {
@@ -183,6 +189,19 @@ void parseImageChoices(const std::vector<std::string> &textures,
     }
 }
 
+void readScript(const std::string &path, Options &options) {
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(path, ignored))
+        throw UsageError{"--input: '" + path + "' is not a file"};
+    std::ifstream in(path);
+    if (!in)
+        throw UsageError{"--input: '" + path + "' cannot be read"};
+    const std::string problem = parseInputScript(in, path, options.input);
+    if (!problem.empty())
+        throw FileError{problem};
+    options.scripted = true;
+}
+
 void parseParameterChoices(const std::vector<std::string> &settings, Options &options) {
     for (const std::string &text : settings) {
         Setting setting{text, {}, {}};
@@ -250,8 +269,8 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         ->check(between(0, 255, kToleranceRange));
     app.add_flag("--watch", options.watch, "Reload the shaders when a file of the set changes");
     app.add_option("--view", options.view,
-                   std::string("Show render target N (1 to 4) instead of the image (0, the "
-                               "default); N is ") +
+                   std::string("Show render target N (1 to 4), or the cube-map pass's faces (5), "
+                               "instead of the image (0, the default); N is ") +
                        kViewRange)
         ->type_name("N")
         ->check(between(0, kViews, kViewRange));
@@ -283,6 +302,7 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                                  "beside FILE.json")
                       ->type_name("DIR");
     std::vector<std::string> textures, samplers;
+    std::string script;
     app.add_option("--texture", textures, "Sampler NAME reads image FILE (repeatable)")
         ->type_name("NAME=FILE")
         ->allow_extra_args(false);
@@ -291,6 +311,10 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                    "comma-separated (repeatable)")
         ->type_name("NAME=OPTIONS")
         ->allow_extra_args(false);
+    auto *input = app.add_option("--input", script,
+                                 "Key and mouse events before chosen frames, one a line: FRAME key "
+                                 "down|up CODE, or FRAME mouse X Y [down|up] [left|right]")
+                      ->type_name("FILE");
     std::vector<std::string> settings;
     app.add_option("--set", settings,
                    "Parameter NAME starts at VALUE: a number, true, false or comma-separated "
@@ -301,7 +325,8 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                    "Take parameter values as OSC messages on UDP PORT of 127.0.0.1, or of HOST")
         ->type_name("[HOST:]PORT");
     app.footer("Keys: space starts and pauses, R reloads, S saves a screenshot, 1-4 show a "
-               "render target, 0 the image, Tab shows the parameters, Escape quits." +
+               "render target, 5 the cube-map pass, 0 the image, Tab shows the parameters, Escape "
+               "quits; while the shader reads the keyboard, all but Escape need Control." +
                (examplesDir.empty() ? "" : "\n\nExample sets: " + examplesDir));
 
     try {
@@ -325,8 +350,10 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         checkPaths(options);
         parseImageChoices(textures, samplers, options);
         parseParameterChoices(settings, options);
+        if (input->count() > 0)
+            readScript(script, options);
         options.fixedClock = time->count() > 0 || rate->count() > 0 || start->count() > 0 ||
-                             !options.stateOut.empty();
+                             options.scripted || !options.stateOut.empty();
         if (!options.stateIn.empty()) {
             const std::string problem =
                 applyState(options, time->count() > 0, rate->count() > 0, start->count() > 0);
@@ -348,6 +375,9 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
         return {false, kUsageStatus};
     } catch (const UsageError &e) {
         return refuseUsage(e.message, err);
+    } catch (const FileError &e) {
+        err << "quorlin: " << e.message << std::endl;
+        return {false, kUsageStatus};
     }
     if ((!options.output.empty() || !options.expect.empty()) && options.frames == 0)
         options.frames = 1;

@@ -1,6 +1,7 @@
 // The command line, parsed once into a plain value that the rest reads.
 #pragma once
 
+#include "inputs/input_script.h"
 #include "inputs/samplers.h"
 #include "params/values.h"
 
@@ -34,6 +35,8 @@ struct Options {
     int startFrame = 0;
     std::string expect; // a reference PNG to compare the last frame with
     int tolerance = 2;
+    bool scripted = false; // --input: the script, not the window, gives keys and pointer
+    InputScript input;
     bool headless = false; // no window even where there is a display
     std::string stateIn;   // a state to continue from; empty: cleared targets, frame 0
     std::string stateOut;  // where the state goes after the last frame; empty: nowhere

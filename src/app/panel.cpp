@@ -24,7 +24,7 @@ constexpr float kStripHeight = 40.0f;
 constexpr float kPadHeight = 120.0f; // the most; a pad has the render size's shape
 constexpr float kPointRadius = 4.0f;
 constexpr double kMillisecondsPerSecond = 1e3;
-const char *const kPassNames[kTimedPasses] = {"A", "B", "C", "D", "image"};
+const char *const kPassNames[kTimedPasses] = {"A", "B", "C", "D", "cube", "image"};
 
 void start(Panel &panel, GLFWwindow *window) {
     IMGUI_CHECKVERSION();

@@ -35,6 +35,7 @@ bool openWindow(Surface &surface, const Options &options) {
     // Unthrottled unless asked, so the title shows the rate the shader reaches.
     glfwSwapInterval(options.vsync ? 1 : 0);
     glfwSetFramebufferSizeCallback(surface.window, framebuffer_size_callback);
+    glfwSetKeyCallback(surface.window, key_callback);
     if (!gladLoadGL(glfwGetProcAddress)) {
         std::cout << "Failed to initialize GLAD" << std::endl;
         glfwTerminate();

@@ -157,6 +157,10 @@ class Importer {
     void wirePass(toml::table &channels, const std::string &key, const std::string &where,
                   const InputType &type, const ExportedInput &input) {
         const PassKind *read = passRead(input);
+        if (read == nullptr && type.cube) {
+            wireCubeFaces(channels, key, where, input);
+            return;
+        }
         // Only passes that render into a target have a placeholder for it.
         if (read == nullptr || !*read->placeholder) {
             lines_.push_back(importLines::noPass(where, type));
@@ -185,6 +189,37 @@ class Importer {
         }
         toml::table value = sampling(where, input, nullptr, &type);
         value.insert(type.key, name);
+        channels.insert(key, inlineTable(std::move(value)));
+    }
+
+    // A cube map's src names its first face, NAME.EXT; the others are NAME_1.EXT
+    // to NAME_5.EXT, in GL's order. They are copied as NAME_px.EXT ... NAME_nz.EXT.
+    void wireCubeFaces(toml::table &channels, const std::string &key, const std::string &where,
+                       const ExportedInput &input) {
+        static const char *const kFaces[] = {"px", "nx", "py", "ny", "pz", "nz"};
+        const fs::path name = baseName(input.src);
+        const std::string stem = name.stem().string(), extension = name.extension().string();
+        if (stem.empty() || name.string().find('\0') != std::string::npos) {
+            lines_.push_back(importLines::noMediaName(where));
+            channels.insert(key, inlineTable(toml::table{{"type", "cube"}}));
+            return;
+        }
+        fs::path from[std::size(kFaces)];
+        for (std::size_t face = 0; face < std::size(kFaces); ++face) {
+            const std::string file =
+                face == 0 ? name.string() : stem + "_" + std::to_string(face) + extension;
+            from[face] = located(file);
+            if (from[face].empty()) {
+                lines_.push_back(importLines::missingMedia(file, where, json_));
+                channels.insert(key, inlineTable(toml::table{{"type", "cube"}}));
+                return;
+            }
+        }
+        for (std::size_t face = 0; face < std::size(kFaces); ++face)
+            copy(from[face], stem + "_" + kFaces[face] + extension);
+        toml::table value = sampling(where, input, nullptr, nullptr);
+        value.erase("vflip"); // faces are read as GL's cube-map table expects
+        value.insert("cube", stem + "_{face}" + extension);
         channels.insert(key, inlineTable(std::move(value)));
     }
 
@@ -230,22 +265,29 @@ class Importer {
         return keys;
     }
 
-    // Beside the export first, then in the media folder; copied once however
-    // many channels read it.
-    bool found(const std::string &name) {
-        if (copied_.count(name) > 0)
-            return true;
+    // Beside the export first, then in the media folder; empty when in neither.
+    fs::path located(const std::string &name) const {
         std::vector<fs::path> folders{beside_};
         if (!media_.empty())
             folders.emplace_back(media_);
         std::error_code ignored;
         for (const fs::path &folder : folders)
-            if (fs::is_regular_file(folder / name, ignored)) {
-                files_.push_back({name, "", (folder / name).string()});
-                copied_.insert(name);
-                return true;
-            }
-        return false;
+            if (fs::is_regular_file(folder / name, ignored))
+                return folder / name;
+        return {};
+    }
+
+    // Copied into the set as the file as, once however many channels read it.
+    void copy(const fs::path &from, const std::string &as) {
+        if (copied_.insert(as).second)
+            files_.push_back({as, "", from.string()});
+    }
+
+    bool found(const std::string &name) {
+        const fs::path from = located(name);
+        if (!from.empty())
+            copy(from, name);
+        return !from.empty();
     }
 
     static toml::table inlineTable(toml::table table) {

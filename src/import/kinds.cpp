@@ -15,7 +15,7 @@ constexpr PassKind kPassKinds[] = {
     {"BufferC", "",        "BufferC", "BufferC.fs",  "buffer02",  nullptr},
     {"BufferD", "",        "BufferD", "BufferD.fs",  "buffer03",  nullptr},
     {"Common",  "common",  "",        "common.incl", "",          nullptr},
-    {"CubeA",   "cubemap", "CubeA",   "CubeA.fs",    "cubemap00", "cube map passes"},
+    {"CubeA",   "cubemap", "CubeA",   "CubeA.fs",    "cubemap00", nullptr},
     {"Sound",   "sound",   "",        "Sound.fs",    "",          nullptr},
 };
 
@@ -23,8 +23,8 @@ constexpr InputType kInputTypes[] = {
     // type         wiring         key           what              cube   video  sound  notYet
     {"texture",     Wiring::Media, "file",       "a texture",      false, false, false, false},
     {"buffer",      Wiring::Pass,  "buffer",     "a buffer",       false, false, false, false},
-    {"cubemap",     Wiring::Pass,  "buffer",     "a cube map",     true,  false, false, true},
-    {"keyboard",    Wiring::Word,  "keyboard",   "the keyboard",   false, false, false, true},
+    {"cubemap",     Wiring::Pass,  "buffer",     "a cube map",     true,  false, false, false},
+    {"keyboard",    Wiring::Word,  "keyboard",   "the keyboard",   false, false, false, false},
     {"music",       Wiring::Media, "audio",      "music",          false, false, true,  false},
     {"musicstream", Wiring::None,  "",           "a music stream", false, false, true,  true},
     {"mic",         Wiring::Word,  "microphone", "the microphone", false, false, true,  false},

@@ -21,7 +21,8 @@ constexpr std::string_view kImagePass = "Image";
 
 // How an input type becomes a channel in quorlin.toml.
 enum class Wiring {
-    Pass,  // the render target of the pass the input names: KEY = "BufferA"
+    Pass,  // the render target of the pass the input names: KEY = "BufferA"; a cube map
+           // that names none is six pictures: { cube = "NAME_{face}.EXT" }
     Media, // a file found beside the export and copied into the set: { KEY = "name" }
     Word,  // a source that a fixed word names: KEY
     None,  // nothing Quorlin plans to read

@@ -59,3 +59,18 @@ inline const std::string kNoCamera = "there is no /dev/video device";
 // As recordings say it.
 inline const std::string kNoFfmpeg =
     "needs ffmpeg, which is not installed (Debian package: ffmpeg)";
+
+// Why a cube map's face was refused, after failedImageLine's "REASON".
+inline std::string notSquareReason(int width, int height) {
+    return "not square (" + std::to_string(width) + "x" + std::to_string(height) + ")";
+}
+inline std::string otherSizeReason(int width, int height, int side, const std::string &first) {
+    return std::to_string(width) + "x" + std::to_string(height) + ", not the " +
+           std::to_string(side) + "x" + std::to_string(side) + " of " + first;
+}
+inline std::string otherDepthReason(const std::string &first) {
+    return "not the same depth of pixels as " + first;
+}
+inline std::string cubeTooLargeReason(int most) {
+    return "larger than " + std::to_string(most) + " a side (GL_MAX_CUBE_MAP_TEXTURE_SIZE)";
+}

@@ -24,10 +24,11 @@ const std::string kChannelTime = "iChannelTime";
 const std::string kSampleRate = "iSampleRate";
 constexpr GLfloat kDepth = 1.0f; // z of a vec3 resolution
 // The first reader of a source decides its texture's own sampling.
-constexpr int kPlanOrder[] = {kImageProgram, kBufferA, kBufferB, kBufferC, kBufferD};
+constexpr int kPlanOrder[] = {kImageProgram, kBufferA, kBufferB, kBufferC, kBufferD, kCubeA};
 // By SourceKind.
-constexpr SourceFactory kFactories[] = {createBlackSource, createImageSource, createTargetSource,
-                                        createVideoSource, createSoundSource};
+constexpr SourceFactory kFactories[] = {
+    createBlackSource, createImageSource,    createTargetSource, createVideoSource,
+    createSoundSource, createKeyboardSource, createCubeSource,   createCubePassSource};
 static_assert(std::size(kFactories) == static_cast<std::size_t>(SourceKind::kKinds));
 
 // One sampler of one program, or a channel the program asks about without sampling it.
@@ -49,6 +50,7 @@ struct Build {
     Inputs &inputs;
     InputPlan next;
     const RenderTargets &targets;
+    const CubeTarget &cube;
     glm::vec2 renderSize;
     bool reread;
     std::vector<std::pair<SourceSpec, Source *>> made;           // by the description asked for
@@ -131,9 +133,10 @@ Source *sourceFor(Build &b, const std::vector<Use> &uses, const Use &use) {
                u.wire.sampling.filter == SamplerFilter::kMipmap;
     });
     const SourceContext context{
-        use.wire.sampling, mipmaps,       use.name,     programName(use.program),
-        b.reread,          &b.targets,    b.renderSize, &b.inputs.maxSide,
-        b.inputs.media,    b.inputs.sound};
+        use.wire.sampling, mipmaps,        use.name,           programName(use.program),
+        b.reread,          &b.targets,     b.renderSize,       &b.inputs.maxSide,
+        b.inputs.media,    b.inputs.sound, &b.inputs.keyboard, &b.cube,
+        &b.inputs.seamless};
     std::unique_ptr<Source> source = kFactories[static_cast<std::size_t>(spec.kind)](
         spec, context, takeOver(b.inputs.plan, spec));
     Source *made = nullptr;
@@ -159,7 +162,8 @@ void reportEmpty(Build &b, const Use &use, unsigned missing) {
         b.say(noImageLine(use.name, b.inputs.wiring.choices.dir));
     else if (use.wire.unwired)
         b.say(unwiredLine(use.name, program));
-    else if (spec.kind == SourceKind::kTarget && (missing & passBit(spec.buffer)))
+    else if ((spec.kind == SourceKind::kTarget || spec.kind == SourceKind::kCubePass) &&
+             (missing & passBit(spec.buffer)))
         b.say(missingPassLine(bufferFileName(spec.buffer), use.name, program));
 }
 
@@ -172,6 +176,8 @@ void makeSources(Build &b, std::vector<Use> &uses, unsigned missing) {
             if (use.sampled)
                 reportEmpty(b, use, missing);
             use.source = sourceFor(b, uses, use);
+            if (use.sampled && use.source->spec.kind == SourceKind::kKeyboard)
+                b.next.readsKeyboard = true;
             if (use.channel >= 0)
                 b.next.programs[use.program].channels[use.channel] = use.source;
         }
@@ -338,33 +344,44 @@ void reportUnusedChoices(Build &b, const ImageChoices &choices, const std::set<s
         check(s.name);
 }
 
-// The set file, the files that bind by name and the pictures and video files
-// the plan reads from the shader directory or its subfolders.
+// The set file, the files that bind by name and the pictures, cube faces,
+// video and sound files the plan reads from the shader directory or its
+// subfolders.
 std::vector<std::string> watchedFiles(const ImageChoices &choices, const std::vector<Use> &uses,
                                       const std::set<std::string> &names) {
     std::vector<std::string> files = watchedImageFiles(choices, {names.begin(), names.end()});
     files.push_back(kSetFileName);
+    auto watch = [&](const std::string &path) {
+        const std::string inSet = fs::path(path).lexically_relative(choices.dir).native();
+        if (!inSet.empty() && inSet.rfind("..", 0) != 0)
+            files.push_back(inSet);
+    };
     for (const Use &use : uses) {
         const SourceSpec &spec = use.wire.source;
         const bool file = spec.kind == SourceKind::kImage ||
                           (spec.kind == SourceKind::kVideo && !spec.stream) ||
                           (spec.kind == SourceKind::kSound && spec.sound == SoundInput::kFile);
-        if (!file)
-            continue;
-        const std::string inSet =
-            fs::path(use.wire.source.path).lexically_relative(choices.dir).native();
-        if (!inSet.empty() && inSet.rfind("..", 0) != 0)
-            files.push_back(inSet);
+        if (file)
+            watch(spec.path);
+        for (int face = 0; spec.kind == SourceKind::kCube && face < kCubeFaces; ++face)
+            watch(cubeFacePath(spec.path, face));
     }
     return files;
 }
 
 } // namespace
 
+void seamlessCubes(const SourceContext &context) {
+    if (*context.seamless)
+        return;
+    glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
+    *context.seamless = true;
+}
+
 void buildPlan(Inputs &inputs, const Programs &programs, const RenderTargets &targets,
-               glm::vec2 renderSize, bool reread) {
+               const CubeTarget &cube, glm::vec2 renderSize, bool reread) {
     std::vector<Use> uses = usesOf(inputs.wiring, programs);
-    Build b{inputs, {}, targets, renderSize, reread, {}, {}, {}};
+    Build b{inputs, {}, targets, cube, renderSize, reread, {}, {}, {}};
     if (!reread)
         b.next.said = inputs.plan.said;
     makeSources(b, uses, programs.missing);

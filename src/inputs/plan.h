@@ -46,6 +46,7 @@ struct InputPlan {
     // Files, relative to the shader directory, whose saving changes what binds.
     std::vector<std::string> watched;
     std::set<std::string> said; // the lines making it printed
+    bool readsKeyboard = false; // a running program samples the keyboard
 };
 
 struct Inputs {
@@ -56,6 +57,8 @@ struct Inputs {
     GLint maxUnits = 0;
     MediaClock media;       // kept at the latest frame's, for sources made by a reload
     Sound *sound = nullptr; // for sound sources; set before the first plan
+    Keyboard keyboard;      // what key events and input scripts have made of it
+    bool seamless = false;
 };
 
 // Replaces the plan by one for the programs as they are now built, the
@@ -67,7 +70,7 @@ struct Inputs {
 // and each choice no program uses. Makes no GL call for a set whose programs
 // sample nothing. May change the current program; leaves texture unit 0 active.
 void buildPlan(Inputs &inputs, const Programs &programs, const RenderTargets &targets,
-               glm::vec2 renderSize, bool reread);
+               const CubeTarget &cube, glm::vec2 renderSize, bool reread);
 
 // Once a frame, before the passes draw. Returns whether a source's size
 // changed, after which the plan is built again (nothing read again) to tell

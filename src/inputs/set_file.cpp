@@ -19,10 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char *const kPassNames =
-    "(BufferA to BufferD, an image or video file, camera, microphone or loopback)";
+const char *const kPassNames = "(BufferA to BufferD, CubeA, keyboard, camera, microphone, "
+                               "loopback, or an image or video file)";
+const char *const kTables = "Image, BufferA, BufferB, BufferC, BufferD, CubeA";
+const char *const kKeyboard = "keyboard";
 const char *const kMicrophone = "microphone";
 const char *const kLoopback = "loopback";
+const std::string kFaceMark = "{face}";
 
 struct Problem {
     toml::source_position at;
@@ -81,11 +84,17 @@ int wordOf(const toml::node &node, const char *key, const Word (&words)[N]) {
     fail(node.source(), std::string("unknown ") + key + " " + inQuotes(text) + ": " + known);
 }
 
+// A buffer's target, or the cube-map pass's cube.
 Wire bufferWire(const toml::node &node) {
     const std::string &name = stringOf(node, "buffer");
     Wire wire;
     wire.source.kind = SourceKind::kTarget;
     wire.source.buffer = bufferNamed(name);
+    if (name == programName(kCubeA)) {
+        wire.source.kind = SourceKind::kCubePass;
+        wire.source.target = GL_TEXTURE_CUBE_MAP;
+        wire.source.buffer = kCubeA;
+    }
     if (wire.source.buffer < 0)
         fail(node.source(), "unknown pass " + inQuotes(name) + " " + kPassNames);
     wire.sampling = kTargetSampling;
@@ -99,6 +108,24 @@ Wire videoWire(const std::string &path, bool stream) {
     wire.source.path = path;
     wire.source.stream = stream;
     wire.sampling = kVideoSampling;
+    return wire;
+}
+
+Wire keyboardWire() {
+    Wire wire;
+    wire.source.kind = SourceKind::kKeyboard;
+    wire.sampling = kKeyboardSampling;
+    return wire;
+}
+
+Wire cubeWire(const std::string &dir, const toml::node &node) {
+    const std::string &faces = stringOf(node, "cube");
+    if (faces.find(kFaceMark) == std::string::npos)
+        fail(node.source(), "a cube's file name wants {face}, which stands for px nx py ny pz nz");
+    Wire wire;
+    wire.source.kind = SourceKind::kCube;
+    wire.source.target = GL_TEXTURE_CUBE_MAP;
+    wire.source.path = dir + "/" + faces;
     return wire;
 }
 
@@ -130,7 +157,9 @@ Wire soundWire(SoundInput input, const std::string &path) {
 
 Wire stringWire(const std::string &dir, const toml::node &node) {
     const std::string &text = node.as_string()->get();
-    if (bufferNamed(text) >= 0)
+    if (text == kKeyboard)
+        return keyboardWire();
+    if (bufferNamed(text) >= 0 || text == programName(kCubeA))
         return bufferWire(node);
     if (text == kCamera)
         return videoWire(kCamera, true);
@@ -167,42 +196,45 @@ void readMediaKeys(const toml::table &table, Wire &wire) {
 }
 
 Wire tableWire(const std::string &dir, const toml::table &table, const std::string &channel) {
-    static const char *const kKeys[] = {"buffer", "file",  "video", "stream", "audio",  "filter",
-                                        "wrap",   "vflip", "type",  "loop",   "format", "size"};
+    static const char *const kKeys[] = {"buffer", "file",   "cube", "video", "stream",
+                                        "audio",  "filter", "wrap", "vflip", "type",
+                                        "loop",   "format", "size"};
     for (auto &&[key, value] : table)
         if (std::find(std::begin(kKeys), std::end(kKeys), key.str()) == std::end(kKeys))
             fail(key.source(), "unknown key " + inQuotes(key.str()) + " in " + channel +
-                                   ": buffer, file, video, stream, audio, filter, wrap, vflip, "
-                                   "type, loop, format, size");
+                                   ": buffer, file, cube, video, stream, audio, filter, wrap, "
+                                   "vflip, type, loop, format, size");
     const toml::node *buffer = table.get("buffer"), *file = table.get("file");
-    const toml::node *video = table.get("video"), *stream = table.get("stream");
-    const toml::node *audio = table.get("audio");
+    const toml::node *cube = table.get("cube"), *video = table.get("video");
+    const toml::node *stream = table.get("stream"), *audio = table.get("audio");
     const toml::node *filter = table.get("filter"), *wrap = table.get("wrap");
     const toml::node *vflip = table.get("vflip"), *type = table.get("type");
-    const GLenum target = type ? static_cast<GLenum>(wordOf(*type, "type", kTypes)) : GL_TEXTURE_2D;
     Wire wire;
-    if ((buffer != nullptr) + (file != nullptr) + (video != nullptr) + (stream != nullptr) +
-            (audio != nullptr) >
-        1)
-        fail(table.source(), channel + " takes one of buffer, file, video, stream, audio");
-    if (target == GL_TEXTURE_CUBE_MAP && (buffer || file || video || stream || audio))
-        fail(table.source(), "a cube channel reads nothing yet: give it no buffer, file, video, "
-                             "stream or audio");
-    if (target == GL_TEXTURE_CUBE_MAP)
-        wire.source.target = GL_TEXTURE_CUBE_MAP;
-    else if (buffer)
+    const int given = (buffer != nullptr) + (file != nullptr) + (cube != nullptr) +
+                      (video != nullptr) + (stream != nullptr) + (audio != nullptr);
+    if (given > 1)
+        fail(table.source(), channel + " takes one of buffer, file, cube, video, stream, audio");
+    if (buffer)
         wire = bufferWire(*buffer);
     else if (file)
         wire = fileWire(dir, stringOf(*file, "file"));
+    else if (cube)
+        wire = cubeWire(dir, *cube);
     else if (video)
         wire = videoWire(dir + "/" + stringOf(*video, "video"), false);
     else if (stream)
         wire = videoWire(streamPath(dir, stringOf(*stream, "stream")), true);
     else if (audio)
         wire = soundWire(SoundInput::kFile, dir + "/" + stringOf(*audio, "audio"));
-    else
-        fail(table.source(), channel + " wants a buffer, file, video, stream or audio");
     readMediaKeys(table, wire);
+    const GLenum target =
+        type ? static_cast<GLenum>(wordOf(*type, "type", kTypes)) : wire.source.target;
+    // Alone, a cube type declares the channel's sampler and reads nothing.
+    if (given == 0 && target != GL_TEXTURE_CUBE_MAP)
+        fail(table.source(), channel + " wants a buffer, file, cube, video, stream or audio");
+    if (given != 0 && target != wire.source.target)
+        fail(type->source(), "the type does not match what " + channel + " reads");
+    wire.source.target = target;
     if (filter) {
         wire.sampling.filter = static_cast<SamplerFilter>(wordOf(*filter, "filter", kFilters));
         if (buffer && wire.sampling.filter == SamplerFilter::kMipmap)
@@ -245,11 +277,10 @@ void readRoot(const std::string &dir, const toml::table &root, SetFile &set) {
         }
         const int p = programNamed(key.str());
         if (p < 0 && value.is_table())
-            fail(key.source(), "unknown table " + inQuotes(key.str()) +
-                                   ": Image, BufferA, BufferB, BufferC, BufferD");
+            fail(key.source(), "unknown table " + inQuotes(key.str()) + ": " + kTables);
         if (p < 0)
-            fail(key.source(), "unknown key " + inQuotes(key.str()) +
-                                   ": mouse, or a table Image, BufferA, BufferB, BufferC, BufferD");
+            fail(key.source(),
+                 "unknown key " + inQuotes(key.str()) + ": mouse, or a table " + kTables);
         if (!value.is_table())
             fail(value.source(), std::string(programName(p)) + " wants a table");
         readPass(dir, *value.as_table(), set.channels[p]);

@@ -8,7 +8,8 @@
 //            as it is) or releases it. It returns nothing when there is
 //            nothing to read, and the plan then reads transparent black;
 //   update   once a frame, before any pass draws, for a kind whose content
-//            changes over time (updates() says so);
+//            changes over time (updates() says so); the active unit is then
+//            one whose texture every draw binds again;
 //   bind     binds its texture on the active unit: before every draw of a
 //            program that reads it when perDraw(), else once, when the plan is
 //            applied, on a unit of its own;
@@ -19,8 +20,10 @@
 // its factory declared below and listed in plan.cpp's table, and its file.
 #pragma once
 
+#include "inputs/keyboard.h"
 #include "inputs/samplers.h"
 #include "inputs/sound/sound_channel.h"
+#include "render/cube_target.h"
 #include "render/render_targets.h"
 
 #include <glad/gl.h>
@@ -32,20 +35,34 @@
 struct FrameUniforms;
 struct Sound;
 
-enum class SourceKind { kBlack, kImage, kTarget, kVideo, kSound, kKinds };
+// The keyboard is read texel by texel.
+constexpr SamplerSettings kKeyboardSampling{SamplerFilter::kNearest, SamplerWrap::kClamp, true};
+
+enum class SourceKind {
+    kBlack,
+    kImage,
+    kTarget,
+    kVideo,
+    kSound,
+    kKeyboard,
+    kCube,
+    kCubePass,
+    kKinds
+};
 
 // The plan's description of a source: samplers whose sources are described
 // alike read one source, decoded and uploaded once.
 struct SourceSpec {
     SourceKind kind = SourceKind::kBlack;
     GLenum target = GL_TEXTURE_2D; // GL_TEXTURE_2D, or GL_TEXTURE_CUBE_MAP for a samplerCube
-    std::string path;              // kImage, kVideo, kSound: the file; a stream's URL or device
-    bool vflip = true;             // kImage, kVideo: (0, 0) is the bottom-left pixel
-    int buffer = -1;               // kTarget: the buffer pass whose target it reads
-    bool stream = false;           // kVideo: live, read at its newest frame
-    bool loop = true;              // kVideo, kSound: a file starts again at its end
-    std::string format;            // kVideo: a stream's input format ("v4l2")
-    std::string size;              // kVideo: a stream's requested size, WxH
+    std::string path;    // kImage, kVideo, kSound: the file; a stream's URL or device; kCube: the
+                         // faces' name with {face}
+    bool vflip = true;   // kImage, kVideo: (0, 0) is the bottom-left pixel
+    int buffer = -1;     // kTarget, kCubePass: the pass whose target it reads
+    bool stream = false; // kVideo: live, read at its newest frame
+    bool loop = true;    // kVideo, kSound: a file starts again at its end
+    std::string format;  // kVideo: a stream's input format ("v4l2")
+    std::string size;    // kVideo: a stream's requested size, WxH
     SoundInput sound = SoundInput::kFile; // kSound: a file, the microphone or loopback
 };
 inline bool operator==(const SourceSpec &a, const SourceSpec &b) {
@@ -77,7 +94,13 @@ struct SourceContext {
     GLint *maxSide; // GL_MAX_TEXTURE_SIZE, asked at the first need (0 until then)
     MediaClock media;
     Sound *sound; // what plays and captures sound
+    Keyboard *keyboard;
+    const CubeTarget *cube;
+    bool *seamless; // GL_TEXTURE_CUBE_MAP_SEAMLESS is on: once a cube is read, never before
 };
+
+// Turns on seamless filtering across cube faces, the first time.
+void seamlessCubes(const SourceContext &context);
 
 class Source {
   public:
@@ -121,3 +144,15 @@ std::unique_ptr<Source> createTargetSource(const SourceSpec &spec, const SourceC
 // its own and followed by the frame's clock.
 std::unique_ptr<Source> createVideoSource(const SourceSpec &spec, const SourceContext &context,
                                           std::unique_ptr<Source> previous);
+// The keyboard's three rows of 256 key codes.
+std::unique_ptr<Source> createKeyboardSource(const SourceSpec &spec, const SourceContext &context,
+                                             std::unique_ptr<Source> previous);
+// A cube map read from six picture files, named as pattern with {face}
+// standing for px nx py ny pz nz: face 0 to 5, in GL's order.
+std::string cubeFacePath(const std::string &pattern, int face);
+std::unique_ptr<Source> createCubeSource(const SourceSpec &spec, const SourceContext &context,
+                                         std::unique_ptr<Source> previous);
+// The cube-map pass's cube: this frame's for the image, the previous frame's
+// for the passes, itself included.
+std::unique_ptr<Source> createCubePassSource(const SourceSpec &spec, const SourceContext &context,
+                                             std::unique_ptr<Source> previous);

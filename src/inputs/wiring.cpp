@@ -73,7 +73,7 @@ unsigned buffersRead(const Wiring &wiring, int program, unsigned channels) {
         if (!(channels & passBit(n)))
             continue;
         const Wire wire = channelWire(wiring, program, n);
-        if (wire.source.kind == SourceKind::kTarget)
+        if (wire.source.kind == SourceKind::kTarget || wire.source.kind == SourceKind::kCubePass)
             read |= passBit(wire.source.buffer);
     }
     return read;

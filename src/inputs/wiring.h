@@ -26,6 +26,6 @@ Wire namedWire(const Wiring &wiring, const std::string &name);
 // the image stage gets the generated header.
 bool clicksMouse(const Wiring &wiring, bool generatedImage);
 
-// Bit x for each buffer pass whose target the program reads through the
-// channels in the mask.
+// Bit x for each pass (a buffer or the cube-map pass) whose target the
+// program reads through the channels in the mask.
 unsigned buffersRead(const Wiring &wiring, int program, unsigned channels);

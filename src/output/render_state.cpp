@@ -1,6 +1,7 @@
 // The state file: a header of fixed size, then each running pass's target as
-// 32-bit float RGBA, the texture it reads first and the one it writes after,
-// in this machine's byte order (little-endian on x86-64 and ARM).
+// 32-bit float RGBA, the texture it reads first and the one it writes after
+// (a cube map as its six faces in GL's order), in this machine's byte order
+// (little-endian on x86-64 and ARM).
 #include "output/render_state.h"
 
 #include "output/picture.h"
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <iostream>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -22,7 +24,15 @@ constexpr int kChannels = 4;
 // The clock must stay within what the command line accepts.
 constexpr double kMaxTime = 1e7;
 constexpr double kMaxRate = 1e6;
-constexpr const char kPassNames[] = "ABCD";
+const char *const kPassNames[kPasses] = {"A", "B", "C", "D", "Cube A"};
+
+// One image of a target as the file holds it: a 2D texture or a cube face.
+struct Image {
+    GLenum binding; // what the texture binds as
+    GLenum level;   // what its level 0 is read and written as
+    GLuint texture;
+    glm::ivec2 size;
+};
 
 struct Fields {
     char magic[kMagicBytes];
@@ -37,21 +47,38 @@ struct Fields {
 
 std::string passNames(unsigned passes) {
     std::string names;
-    for (int x = 0; x < kBufferPasses; ++x)
+    for (int x = 0; x < kPasses; ++x)
         if (passes & passBit(x))
             names += std::string(names.empty() ? "" : ", ") + kPassNames[x];
     return names.empty() ? "none" : names;
 }
 
-// The textures of a running pass: the one it reads, then the one it writes
+// The textures of running pass x: the one it reads, then the one it writes
 // when it reads its own target.
-int textureCount(const RenderTarget &target) {
-    return target.spareFramebuffer != 0 ? 2 : 1;
+int textureCount(const Scene &scene, int x) {
+    if (x == kCubeA)
+        return scene.cube.textures[1] != 0 ? 2 : 1;
+    return scene.targets[x].spareFramebuffer != 0 ? 2 : 1;
 }
 
-GLuint textureOf(const RenderTarget &target, int n) {
-    const GLuint current = currentTexture(target);
-    return n == 0 ? current : (current == target.colour ? target.spareColour : target.colour);
+// The images of texture n of running pass x.
+std::vector<Image> imagesOf(const Scene &scene, int x, int n) {
+    if (x != kCubeA) {
+        const RenderTarget &target = scene.targets[x];
+        const GLuint current = currentTexture(target);
+        const GLuint texture =
+            n == 0 ? current : (current == target.colour ? target.spareColour : target.colour);
+        return {{GL_TEXTURE_2D, GL_TEXTURE_2D, texture, glm::ivec2(scene.resolution)}};
+    }
+    const GLuint current = currentCube(scene.cube);
+    const GLuint texture =
+        n == 0 ? current : scene.cube.textures[current == scene.cube.textures[0] ? 1 : 0];
+    std::vector<Image> faces;
+    for (int face = 0; face < kCubeFaces; ++face)
+        faces.push_back({GL_TEXTURE_CUBE_MAP,
+                         GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(face), texture,
+                         glm::ivec2(kCubeFaceSize)});
+    return faces;
 }
 
 std::size_t textureBytes(glm::ivec2 size) {
@@ -71,7 +98,7 @@ std::string readHeader(std::FILE *file, StateHeader &header) {
               fields.nextFrame,
               fields.startTime,
               fields.rate};
-    if (fields.width < 1 || fields.height < 1 || fields.passes >= passBit(kBufferPasses) ||
+    if (fields.width < 1 || fields.height < 1 || fields.passes >= passBit(kPasses) ||
         fields.nextFrame < 0 || !(std::abs(fields.startTime) <= kMaxTime) ||
         !(fields.rate > 0 && fields.rate <= kMaxRate))
         return "is not a Quorlin state file";
@@ -125,29 +152,34 @@ int loadState(const std::string &path, Scene &scene) {
     else if (problem.empty() && header.passes != passes)
         problem = "holds the targets of passes " + passNames(header.passes) +
                   "; this set runs passes " + passNames(passes);
-    const glm::ivec2 size(scene.resolution);
-    std::vector<float> texels(problem.empty() ? textureBytes(size) / sizeof(float) : 0);
+    std::vector<float> texels;
     glActiveTexture(GL_TEXTURE0);
-    for (int x = 0; x < kBufferPasses && problem.empty(); ++x) {
+    for (int x = 0; x < kPasses && problem.empty(); ++x) {
         if (!(passes & passBit(x)))
             continue;
         std::uint32_t count = 0;
         if (std::fread(&count, sizeof(count), 1, file) != 1 ||
-            static_cast<int>(count) != textureCount(scene.targets[x])) {
+            static_cast<int>(count) != textureCount(scene, x)) {
             problem = std::string("holds pass ") + kPassNames[x] +
                       " as it was before its buffer files changed";
             break;
         }
-        for (int n = 0; n < textureCount(scene.targets[x]) && problem.empty(); ++n) {
-            if (std::fread(texels.data(), sizeof(float), texels.size(), file) != texels.size()) {
-                problem = "is cut short";
-                break;
+        for (int n = 0; n < textureCount(scene, x) && problem.empty(); ++n)
+            for (const Image &image : imagesOf(scene, x, n)) {
+                texels.resize(textureBytes(image.size) / sizeof(float));
+                if (std::fread(texels.data(), sizeof(float), texels.size(), file) !=
+                    texels.size()) {
+                    problem = "is cut short";
+                    break;
+                }
+                glBindTexture(image.binding, image.texture);
+                glTexSubImage2D(image.level, 0, 0, 0, image.size.x, image.size.y, GL_RGBA, GL_FLOAT,
+                                texels.data());
             }
-            glBindTexture(GL_TEXTURE_2D, textureOf(scene.targets[x], n));
-            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.x, size.y, GL_RGBA, GL_FLOAT,
-                            texels.data());
-        }
     }
+    // A cube map left on unit 0 would stay there beside the 2D textures.
+    if (passes & passBit(kCubeA))
+        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
     if (problem.empty() && std::fgetc(file) != EOF)
         problem = "is not a Quorlin state file";
     if (file != nullptr)
@@ -174,19 +206,22 @@ int saveState(const std::string &path, const Scene &scene, int nextFrame, const 
     std::vector<unsigned char> bytes(sizeof(fields));
     std::memcpy(bytes.data(), &fields, sizeof(fields));
     glActiveTexture(GL_TEXTURE0);
-    for (int x = 0; x < kBufferPasses; ++x) {
+    for (int x = 0; x < kPasses; ++x) {
         if (!(passes & passBit(x)))
             continue;
-        const std::uint32_t count = textureCount(scene.targets[x]);
+        const std::uint32_t count = textureCount(scene, x);
         const auto *countBytes = reinterpret_cast<const unsigned char *>(&count);
         bytes.insert(bytes.end(), countBytes, countBytes + sizeof(count));
-        for (int n = 0; n < static_cast<int>(count); ++n) {
-            const std::size_t at = bytes.size();
-            bytes.resize(at + textureBytes(size));
-            glBindTexture(GL_TEXTURE_2D, textureOf(scene.targets[x], n));
-            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, bytes.data() + at);
-        }
+        for (int n = 0; n < static_cast<int>(count); ++n)
+            for (const Image &image : imagesOf(scene, x, n)) {
+                const std::size_t at = bytes.size();
+                bytes.resize(at + textureBytes(image.size));
+                glBindTexture(image.binding, image.texture);
+                glGetTexImage(image.level, 0, GL_RGBA, GL_FLOAT, bytes.data() + at);
+            }
     }
+    if (passes & passBit(kCubeA))
+        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
     const std::string error = writeWhole(path, bytes);
     if (error.empty())
         return 0;

@@ -1,6 +1,7 @@
 // What a long render stops and goes on with, on this machine or another: the
-// render targets of the running buffer passes, the next frame's number and
-// the fixed clock, in a file that a later run continues from bit for bit.
+// render targets of the running buffer and cube-map passes, the next frame's
+// number and the fixed clock, in a file that a later run continues from bit
+// for bit.
 #pragma once
 
 #include "app/options.h"
@@ -10,7 +11,7 @@
 
 struct StateHeader {
     glm::ivec2 size;  // of the render targets
-    unsigned passes;  // bit x: buffer pass x ran, and its target is kept
+    unsigned passes;  // bit x: pass x (a buffer or the cube-map pass) ran, and its target is kept
     int nextFrame;    // the first frame that the continuation renders
     double startTime; // the fixed clock: frame k gets startTime + k / rate
     double rate;

@@ -17,7 +17,7 @@ struct ProgramRef {
 
 std::vector<ProgramRef> parameterPrograms(Programs &programs) {
     std::vector<ProgramRef> found{{&programs.image, &programs.imageInputs}};
-    for (int x = 0; x < kBufferPasses; ++x)
+    for (int x = 0; x < kPasses; ++x)
         if (programs.active & passBit(x))
             found.push_back({&*programs.buffers[x].shader, &programs.buffers[x].inputs});
     return found;

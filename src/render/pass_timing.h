@@ -8,8 +8,8 @@
 
 #include <array>
 
-constexpr int kImagePass = kBufferPasses; // timed after buffer passes A to D
-constexpr int kTimedPasses = kBufferPasses + 1;
+constexpr int kImagePass = kPasses; // timed after buffer passes A to D and the cube-map pass
+constexpr int kTimedPasses = kPasses + 1;
 constexpr int kTimedFrames = 4; // frames whose queries may still be pending
 
 struct PassTiming {

@@ -47,6 +47,25 @@ void setInputs(const Shader &shader, int program, ProgramInputs &inputs,
     bindDrawInputs(scene.inputs.plan, program);
 }
 
+// Six draws, one a face, with the face size as iResolution.
+void renderCubePass(Scene &scene, const FrameUniforms &uniforms) {
+    BufferPass &pass = scene.programs.buffers[kCubeA];
+    FrameUniforms faces = uniforms;
+    faces.resolution = glm::vec2(kCubeFaceSize, kCubeFaceSize);
+    glViewport(0, 0, kCubeFaceSize, kCubeFaceSize);
+    pass.shader->use();
+    glBindVertexArray(scene.imageQuad.vao);
+    setInputs(*pass.shader, kCubeA, pass.inputs, faces, scene);
+    beginPassTime(scene.timing, kCubeA);
+    for (int face = 0; face < kCubeFaces; ++face) {
+        bindCubeFace(scene.cube, face);
+        glUniform1i(pass.inputs.cubeFace, face);
+        drawQuad();
+    }
+    endPassTime(scene.timing);
+    finishCubeWrite(scene.cube);
+}
+
 } // namespace
 
 void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 resolution) {
@@ -68,7 +87,7 @@ unsigned usedTargets(const Programs &programs, int view) {
 
 unsigned selfReadingPasses(const Programs &programs) {
     unsigned reading = 0;
-    for (int x = 0; x < kBufferPasses; ++x)
+    for (int x = 0; x < kPasses; ++x)
         if ((programs.active & passBit(x)) && (programs.buffers[x].inputs.reads & passBit(x)))
             reading |= passBit(x);
     return reading;
@@ -84,6 +103,8 @@ void prepareTargets(Scene &scene, int view) {
     for (int x = 0; x < kBufferPasses; ++x)
         if (used & passBit(x))
             clearOnFirstUse(scene.targets[x]);
+    if (used & passBit(kCubeA))
+        prepareCubeTarget(scene.cube, reading & passBit(kCubeA));
 }
 
 bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
@@ -106,6 +127,8 @@ bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms) {
         endPassTime(scene.timing);
         finishWrite(target);
     }
+    if (programs.active & passBit(kCubeA))
+        renderCubePass(scene, uniforms);
     return true;
 }
 
@@ -119,10 +142,15 @@ void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool 
 
 void drawImage(Scene &scene, const FrameUniforms &uniforms, int view) {
     clearBoundFramebuffer();
+    // The viewer's unit shows a target by its texture's own sampling.
+    if (view > 0 && scene.inputs.plan.drawSamplers)
+        glBindSampler(0, 0);
+    if (view == kCubeView) {
+        if (currentCube(scene.cube) != 0)
+            drawCubeCross(scene.cross, currentCube(scene.cube), scene.viewerQuad.vao);
+        return;
+    }
     if (view > 0) {
-        // The viewer's unit shows a target by its texture's own sampling.
-        if (scene.inputs.plan.drawSamplers)
-            glBindSampler(0, 0);
         DisplayFramebufferTexture(currentTexture(scene.targets[view - 1]), &scene.programs.viewer,
                                   scene.viewerQuad.vao, uniforms.resolution);
         return;

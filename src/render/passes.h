@@ -5,6 +5,8 @@
 #include "inputs/plan.h"
 #include "inputs/sound/sound.h"
 #include "params/parameters.h"
+#include "render/cube_cross.h"
+#include "render/cube_target.h"
 #include "render/frame_date.h"
 #include "render/pass_timing.h"
 #include "render/quad.h"
@@ -42,16 +44,22 @@ struct Scene {
     glm::vec2 resolution; // the render size, also the targets' size
     Inputs inputs;
     Sound sound;
+    CubeTarget cube; // made when the cube-map pass first runs
+    CubeCross cross;
     Parameters parameters;
     PassTiming *timing = nullptr; // set while each pass's GPU time is wanted
     WindowFramebuffer window;
 };
 
+// The view that shows the cube-map pass's faces; 1 to 4 show the buffers.
+constexpr int kCubeView = kCubeA + 1;
+
 // Bit x: target x is read or written by the programs, or shown by view (1 to
-// 4; 0 is the image).
+// 4 a buffer's, 5 the cube-map pass's; 0 is the image).
 unsigned usedTargets(const Programs &programs, int view);
 
-// Bit x: pass x reads its own target, which then needs a second texture.
+// Bit x: pass x (a buffer or the cube-map pass) reads its own target, which
+// then needs a second texture.
 unsigned selfReadingPasses(const Programs &programs);
 
 // Gives every target that the programs read, write or that view shows its
@@ -64,12 +72,14 @@ void prepareTargets(Scene &scene, int view);
 void setResolution(const Shader &shader, const ProgramInputs &inputs, glm::vec2 resolution);
 
 // Renders the active buffer passes in the order A to D, each into its target
-// with the viewport at the render size. Returns whether any ran, in which
-// case the viewport is left at the render size.
+// with the viewport at the render size, then the cube-map pass into the six
+// faces of its cube. Returns whether any ran, in which case the viewport is
+// left at the render size or the face size.
 bool renderBufferPasses(Scene &scene, const FrameUniforms &uniforms);
 
 // Binds the window's framebuffer, clears it and draws the image, or target
-// view - 1 through the viewer when view is 1 to 4. Sets the viewport to
+// view - 1 through the viewer when view is 1 to 4, or the cube's faces as a
+// cross when it is kCubeView. Sets the viewport to
 // windowSize only when restoreViewport is set.
 void renderToWindow(Scene &scene, const FrameUniforms &uniforms, int view, bool restoreViewport,
                     glm::ivec2 windowSize);

@@ -14,6 +14,18 @@ namespace {
 
 // Used only when the source declares no colour output of its own.
 const char *const kOwnOutput = "quorlinFragColor";
+const char *const kImageEntry = "mainImage";
+const char *const kCubeEntry = "mainCubemap";
+const char *const kSoundEntry = "mainSound";
+// For each face of a cube map, in GL's order (+X, -X, +Y, -Y, +Z, -Z), the
+// directions in which its s and t grow and the face's own, as columns: from
+// the cube map's table, so that a direction made of them reads that very
+// texel.
+const char *const kCubeFaces =
+    "const mat3 quorlinFaces[6] = mat3[6](\n"
+    "    mat3(0, 0, -1, 0, -1, 0, 1, 0, 0), mat3(0, 0, 1, 0, -1, 0, -1, 0, 0),\n"
+    "    mat3(1, 0, 0, 0, 0, 1, 0, 1, 0), mat3(1, 0, 0, 0, 0, -1, 0, -1, 0),\n"
+    "    mat3(1, 0, 0, 0, -1, 0, 0, 0, 1), mat3(-1, 0, 0, 0, -1, 0, 0, 0, -1));\n";
 const char *const kGeneratedHead = "#version 330 core\n"
                                    "uniform vec3 iResolution;\n"
                                    "uniform float iTime;\n"
@@ -105,14 +117,24 @@ std::string colourOutput(const std::string &text) {
 std::string composeFragment(const std::string &header, const std::string &common,
                             const std::string &file) {
     std::string source = header + common + file;
-    // Most files name neither: spare them the scan.
-    const bool image = file.find("mainImage") != std::string::npos;
-    if (!image && file.find("mainSound") == std::string::npos)
+    // Most files name none of the entry points: spare them the scan. The
+    // first one a file defines, in this order, is the one its main calls.
+    const char *entry = nullptr;
+    std::string own;
+    for (const char *candidate : {kImageEntry, kCubeEntry, kSoundEntry}) {
+        if (file.find(candidate) == std::string::npos)
+            continue;
+        if (own.empty())
+            own = withoutComments(file);
+        if (namesFunction(own, candidate)) {
+            entry = candidate;
+            break;
+        }
+    }
+    if (entry == nullptr)
         return source;
     const std::string code = withoutComments(source);
-    const std::string own = withoutComments(file);
-    const bool sound = !(image && namesFunction(own, "mainImage"));
-    if (!namesFunction(own, sound ? "mainSound" : "mainImage") || namesFunction(code, "main"))
+    if (namesFunction(code, "main"))
         return source;
     std::string output = colourOutput(code);
     // A line of its own, even after a file that ends without a line end.
@@ -121,8 +143,15 @@ std::string composeFragment(const std::string &header, const std::string &common
         output = kOwnOutput;
         source += "out vec4 " + output + ";\n";
     }
-    if (!sound)
+    if (entry == kImageEntry)
         return source + "void main() { mainImage(" + output + ", gl_FragCoord.xy); }\n";
+    if (entry == kCubeEntry)
+        return source + "uniform int " + kCubeFaceUniform + ";\n" + kCubeFaces +
+               "void main() {\n"
+               "    vec2 st = gl_FragCoord.xy * (2.0 / " +
+               std::to_string(kCubeFaceSize) + ".0) - 1.0;\n    mainCubemap(" + output +
+               ", gl_FragCoord.xy, vec3(0.0), quorlinFaces[" + kCubeFaceUniform +
+               "] * vec3(st, 1.0));\n}\n";
     // One fragment a sample, row after row of a block.
     return source + "uniform ivec2 " + kSoundBlock + ";\nuniform float " + kSoundRate +
            ";\nvoid main() { int s = " + kSoundBlock + ".x + int(gl_FragCoord.y) * " + kSoundBlock +

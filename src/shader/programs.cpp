@@ -1,6 +1,8 @@
 // Building and rebuilding the set's programs.
 #include "shader/programs.h"
 
+#include "shader/compose.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -39,6 +41,9 @@ ProgramInputs inspect(const Shader &shader) {
     for (const ActiveUniform &u : inputs.uniforms)
         if (u.name == "iChannelTime" && u.type == GL_FLOAT)
             inputs.channelTimes = std::min(u.size, static_cast<GLint>(kShaderChannels));
+    // Set six times a frame: looked up once.
+    if (typeOf(inputs.uniforms, kCubeFaceUniform) != GL_NONE)
+        inputs.cubeFace = glGetUniformLocation(shader.programId, kCubeFaceUniform);
     return inputs;
 }
 
@@ -110,7 +115,7 @@ void rebuildBuffer(Programs &programs, const SetBuild &set, int x) {
     pass.inputs = inspect(candidate);
 }
 
-// Builds the needed passes, in the order A to D within each round, until no
+// Builds the needed passes, in the order A to D and the cube within each round, until no
 // new pass is needed; rebuild also builds again those that already have a
 // program. Passes no longer needed give their programs back.
 void resolveBuffers(Programs &programs, const SetBuild &set, int view, bool rebuild) {
@@ -122,7 +127,7 @@ void resolveBuffers(Programs &programs, const SetBuild &set, int view, bool rebu
     programs.missing = 0;
     for (bool grew = true; grew;) {
         grew = false;
-        for (int x = 0; x < kBufferPasses; ++x) {
+        for (int x = 0; x < kPasses; ++x) {
             if (!(needed & passBit(x)) || (visited & passBit(x)))
                 continue;
             visited |= passBit(x);
@@ -143,7 +148,7 @@ void resolveBuffers(Programs &programs, const SetBuild &set, int view, bool rebu
     }
     programs.active = 0;
     programs.readsDate = image.date;
-    for (int x = 0; x < kBufferPasses; ++x) {
+    for (int x = 0; x < kPasses; ++x) {
         BufferPass &pass = programs.buffers[x];
         if (!pass.shader)
             continue;

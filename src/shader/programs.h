@@ -32,6 +32,7 @@ struct ProgramInputs {
     bool date = false;        // iDate
     bool frameRate = false;   // iFrameRate
     int channelTimes = 0;     // the elements of iChannelTime it uses
+    GLint cubeFace = -1;      // the cube-map pass's face, which its appended main reads
     std::vector<ActiveUniform> uniforms;
     ProgramParameters parameters; // found after the link, by the set's parameters
 };
@@ -45,10 +46,10 @@ struct Programs {
     Shader image;
     Shader viewer;
     ProgramInputs imageInputs;
-    std::array<BufferPass, kBufferPasses> buffers;
-    unsigned active = 0;         // bit x: buffer pass x is needed and has a linked program
-    unsigned missing = 0;        // bit x: buffer pass x is needed and its file does not exist
-    bool readsDate = false;      // the image or an active pass reads iDate
+    std::array<BufferPass, kPasses> buffers; // A to D, then the cube-map pass
+    unsigned active = 0;                     // bit x: pass x is needed and has a linked program
+    unsigned missing = 0;                    // bit x: pass x is needed and its file does not exist
+    bool readsDate = false;                  // the image or an active pass reads iDate
     bool generatedImage = false; // the image stage declares nothing and gets the generated header
     // The first failure of the last build (start-up or reload), as the window
     // shows it; empty when every program built.

@@ -13,15 +13,21 @@
 
 namespace {
 const char *const kNames[] = {
-    "VertexShader.vs", "TextureViewer.vs.vert",
-    "Image.frag",      "BufferA.fs",
-    "BufferB.fs",      "BufferC.fs",
-    "BufferD.fs",      "TextureViewer.fs.frag",
-    "common.incl",     "Sound.fs",
+    "VertexShader.vs",
+    "TextureViewer.vs.vert",
+    "Image.frag",
+    "BufferA.fs",
+    "BufferB.fs",
+    "BufferC.fs",
+    "BufferD.fs",
+    "CubeA.fs",
+    "TextureViewer.fs.frag",
+    "common.incl",
+    "Sound.fs",
 };
 constexpr int kFirstBufferName = 3;
-const char *const kProgramNames[kSamplingPrograms] = {"BufferA", "BufferB", "BufferC", "BufferD",
-                                                      "Image"};
+const char *const kProgramNames[kSamplingPrograms] = {"BufferA", "BufferB", "BufferC",
+                                                      "BufferD", "CubeA",   "Image"};
 } // namespace
 
 const char *programName(int program) {
@@ -46,11 +52,11 @@ ShaderFiles shaderFilesIn(const std::string &dir) {
         d + kNames[0],
         d + kNames[1],
         d + kNames[2],
-        {d + bufferFileName(0), d + bufferFileName(1), d + bufferFileName(2),
-         d + bufferFileName(3)},
-        d + kNames[7],
+        {d + bufferFileName(0), d + bufferFileName(1), d + bufferFileName(2), d + bufferFileName(3),
+         d + bufferFileName(kCubeA)},
         d + kNames[8],
         d + kNames[9],
+        d + kNames[10],
     };
 }
 

@@ -9,26 +9,29 @@
 
 constexpr int kBufferPasses = 4;
 
-// The programs whose samplers read inputs: buffer passes A to D, then the
-// image. A buffer pass's id is its index among the buffers.
-enum ProgramId { kBufferA, kBufferB, kBufferC, kBufferD, kImageProgram, kSamplingPrograms };
+// The programs whose samplers read inputs: buffer passes A to D, the
+// cube-map pass, then the image. A pass's id is its index among the passes.
+enum ProgramId { kBufferA, kBufferB, kBufferC, kBufferD, kCubeA, kImageProgram, kSamplingPrograms };
+
+// The passes that draw before the image: the buffers and the cube-map pass.
+constexpr int kPasses = kCubeA + 1;
 
 // The mask bit of channel, buffer pass or program n.
 inline unsigned passBit(int n) {
     return 1u << n;
 }
 
-// "BufferA" to "BufferD", "Image".
+// "BufferA" to "BufferD", "CubeA", "Image".
 const char *programName(int program);
 
-// The bare name of buffer pass x's file, BufferA.fs to BufferD.fs.
+// The bare name of pass x's file, BufferA.fs to BufferD.fs or CubeA.fs.
 const char *bufferFileName(int x);
 
 struct ShaderFiles {
     std::string vertex;
     std::string viewerVertex;
     std::string image;
-    std::array<std::string, kBufferPasses> buffers; // BufferA.fs to BufferD.fs
+    std::array<std::string, kPasses> buffers; // BufferA.fs to BufferD.fs, CubeA.fs
     std::string viewerFragment;
     std::string common;
     std::string sound; // Sound.fs: the sound pass
@@ -48,5 +51,5 @@ ShaderFiles shaderFilesIn(const std::string &dir);
 // ("No such file or directory").
 std::string unreadableReason(const std::string &path);
 
-// Whether a bare file name is one of the set's ten.
+// Whether a bare file name is one of the set's eleven.
 bool isShaderFileName(const std::string &name);

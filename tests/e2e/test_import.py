@@ -33,16 +33,17 @@ EXPORT = {"Shader": {**LOOSE, "info": {"name": "Wired", "username": "me", "descr
     {"name": "Buf B", "type": "buffer", "code": "", "filename": "b.glsl", "outputs": [{"id": "XsXGR8"}],
      "inputs": [buffer_input("XsXGR8", 0, 1, filter="mipmap"), buffer_input(257, 1, 2, filter="linear", wrap="clamp"),
                 {"id": 5, "channel": 2, "type": "keyboard", "src": "/presets/tex00.jpg"},
-                {"id": 6, "channel": "3", "type": "cubemap", "src": "/media/a/cube.png"}]},
+                {"id": 6, "channel": "3", "type": "cubemap", "src": "/media/a/cube.png", "sampler": {"filter": "linear"}}]},
     {"name": "Buffer A", "type": "buffer", "code": BUFFER % "0.5", "outputs": [{"id": 257, "channel": 0}],
      "inputs": [buffer_input("gone", 0, 3), {"id": 7, "channel": 4, "type": "texture", "src": "a.png"},
-                # A video's own defaults (linear, clamp) are left out; a texture's are not its defaults.
-                {"id": 8, "channel": 1, "ctype": "video", "src": "/media/a/clip.webm",
-                 "sampler": {"filter": "linear", "wrap": "clamp", "vflip": "true"}},
-                {"id": 9, "channel": 2, "ctype": "video", "src": "/media/a/clip.webm",
-                 "sampler": {"filter": "mipmap", "wrap": "repeat"}},
+                {"id": 8, "channel": 1, "type": "cubemap", "src": "/media/previz/cubemap00.png",
+                 "sampler": {"filter": "mipmap", "vflip": "false"}},
+                {"id": 9, "channel": 2, "type": "cubemap", "src": "/media/a/sky.jpg"},
                 {"id": 10, "channel": 3, "ctype": "webcam", "src": "/presets/webcam.png"}]},
     {"name": "Buf D", "type": "buffer", "code": BUFFER % "0.75", "outputs": [{"id": 300, "channel": 0}], "inputs": [
+                # A video's own defaults (linear, clamp, upright) are left out; repeat is not one of them.
+                {"id": 14, "channel": 0, "ctype": "video", "src": "/media/a/clip.webm",
+                 "sampler": {"filter": "linear", "wrap": "repeat", "vflip": "true"}},
                 # Sound samples linear and clamped unless told, and has no vflip and no mipmaps.
                 {"id": 11, "channel": 1, "ctype": "music", "src": "/media/a/beat.ogg",
                  "sampler": {"filter": "mipmap", "wrap": "repeat", "vflip": "false"}},
@@ -57,13 +58,12 @@ EXPORT = {"Shader": {**LOOSE, "info": {"name": "Wired", "username": "me", "descr
 PRINTED = """shader.json holds 2 shaders; imported the first, "Wired"
 Pass "Buffer E" is none of Image, Buffer A to D, Common, Cube A, Sound: not imported
 Pass "Buffer C" has no code: not imported
-Pass "Cube A": Quorlin cannot run cube map passes yet; its code is in CubeA.fs
 Image iChannel1: wrap "spiral" is none of clamp, repeat, mirror; left at the default
 Missing media lost.png for Image iChannel3: put it beside shader.json
 BufferB iChannel0 reads BufferB with mipmaps, which render targets lack: written as linear
-BufferB iChannel2 reads the keyboard, which Quorlin cannot provide yet; it reads nothing
-BufferB iChannel3 reads a cube map, which Quorlin cannot provide yet; it reads nothing
 BufferA: an input on channel "4" is not imported: channels are 0 to 3
+BufferA iChannel1 reads CubeA with mipmaps, which render targets lack: written as linear
+Missing media sky_3.jpg for BufferA iChannel2: put it beside shader.json
 BufferD iChannel1 reads music with mipmaps, which a sound texture lacks: written as linear
 Created 'new set' from shader.json; run: %s --watch 'new set'
 """ % QUORLIN  # no quorlin on the test's PATH: the line names this one
@@ -72,11 +72,14 @@ WIRING = {"mouse": "click",
                     "iChannel0": {"file": "wood.png", "filter": "linear", "wrap": "mirror", "vflip": False},
                     "iChannel1": {"file": "stone.jpg"}},
           "BufferB": {"iChannel0": "BufferB", "iChannel1": {"buffer": "BufferA", "wrap": "clamp"},
-                      "iChannel3": {"type": "cube"}},
-          "BufferA": {"iChannel0": "BufferD", "iChannel1": {"video": "clip.webm"},
-                      "iChannel2": {"video": "clip.webm", "filter": "mipmap", "wrap": "repeat"}, "iChannel3": "camera"},
-          "BufferD": {"iChannel1": {"audio": "beat.ogg", "wrap": "repeat"},
-                      "iChannel2": {"audio": "beat.ogg", "filter": "nearest"}, "iChannel3": "microphone"}}
+                      "iChannel2": "keyboard", "iChannel3": {"cube": "cube_{face}.png", "filter": "linear"}},
+          "BufferA": {"iChannel0": "BufferD", "iChannel1": "CubeA", "iChannel2": {"type": "cube"}, "iChannel3": "camera"},
+          "BufferD": {"iChannel0": {"video": "clip.webm", "wrap": "repeat"}, "iChannel1": {"audio": "beat.ogg", "wrap": "repeat"},
+                      "iChannel2": {"audio": "beat.ogg", "filter": "nearest"}, "iChannel3": "microphone"},
+          "CubeA": {"iChannel0": "BufferA"}}
+# A cube map's six faces: the first as its src names it, the others numbered; one in --media.
+FACES = {"cube.png": b"px", "cube_1.png": b"nx", "sub/cube_2.png": b"py", "cube_3.png": b"ny", "cube_4.png": b"pz",
+         "cube_5.png": b"nz", **{"sky%s.jpg" % n: b"sky" for n in ("", "_1", "_2", "_4", "_5")}}
 
 
 class Import(Case):
@@ -93,13 +96,16 @@ class Import(Case):
     def test_an_export_becomes_a_set_with_a_line_for_what_is_left_out(self):
         media = {"wood.png": b"\x89PNG wood", "clip.webm": b"\x1aE\xdf\xa3 clip", "sub/stone.jpg": b"\xff\xd8 stone",
                  "b.glsl": BUFFER % "0.25", "beat.ogg": b"OggS beat"}
-        root = self.folder({**media, "shader.json": json.dumps([EXPORT, EXPORT])})
+        root = self.folder({**media, **FACES, "shader.json": json.dumps([EXPORT, EXPORT])})
         result = self.run_quorlin("--import", "shader.json", "new set", "--media", "sub", cwd=root)
         self.assertEqual((result.returncode, result.stdout, result.stderr), (0, PRINTED, ""))
         made = pathlib.Path(root, "new set")
+        faces = ["cube_%s.png" % face for face in ("nx", "ny", "nz", "px", "py", "pz")]
         self.assertEqual(sorted(path.name for path in made.iterdir()), ["BufferA.fs", "BufferB.fs", "BufferD.fs",
-                         "CubeA.fs", "Image.frag", "Sound.fs", "beat.ogg", "clip.webm", "common.incl", "quorlin.toml",
-                         "stone.jpg", "wood.png"])
+                         "CubeA.fs", "Image.frag", "Sound.fs", "beat.ogg", "clip.webm", "common.incl", *faces,
+                         "quorlin.toml", "stone.jpg", "wood.png"])
+        self.assertEqual([(made / ("cube_%s.png" % face)).read_bytes() for face in ("px", "nx", "py", "ny", "pz", "nz")],
+                         [b"px", b"nx", b"py", b"ny", b"pz", b"nz"])
         for name, content in [("Image.frag", IMAGE), ("BufferA.fs", BUFFER % "0.5"), ("BufferB.fs", media["b.glsl"]),
                               ("common.incl", "float shared;"), ("CubeA.fs", CUBE), ("Sound.fs", SOUND),
                               ("BufferD.fs", BUFFER % "0.75")]:

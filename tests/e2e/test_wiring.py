@@ -68,13 +68,13 @@ RUNS = [
 ]
 # (quorlin.toml, the line on standard error)
 BAD_SET_FILES = [
-    ("[Imag]\n", "1:2: unknown table 'Imag': Image, BufferA, BufferB, BufferC, BufferD"),
+    ("[Imag]\n", "1:2: unknown table 'Imag': Image, BufferA, BufferB, BufferC, BufferD, CubeA"),
     ("[Image]\niChannel4 = 'BufferA'\n", "2:1: unknown key 'iChannel4': iChannel0 to iChannel3"),
-    ("[Image]\niChannel0 = 'BuferA'\n",
-     "2:13: unknown pass 'BuferA' (BufferA to BufferD, an image or video file, camera, microphone or loopback)"),
+    ("[Image]\niChannel0 = 'BuferA'\n", "2:13: unknown pass 'BuferA' (BufferA to BufferD, CubeA, keyboard, camera, "
+     "microphone, loopback, or an image or video file)"),
     ("[Image]\niChannel0 = { file = 'a.png', filtr = 'nearest' }\n",
-     "2:31: unknown key 'filtr' in iChannel0: buffer, file, video, stream, audio, filter, wrap, vflip, type, loop, "
-     "format, size"),
+     "2:31: unknown key 'filtr' in iChannel0: buffer, file, cube, video, stream, audio, filter, wrap, vflip, type, "
+     "loop, format, size"),
     ("[Image]\niChannel0 = { buffer = 'BufferA', filter = 'mipmap' }\n",
      "2:44: a render target has no mipmaps: choose nearest or linear"),
     ("[Image]\niChannel0 = { file = 'a.png', wrap = 'clampy' }\n", "2:38: unknown wrap 'clampy': clamp, repeat, mirror"),
@@ -83,7 +83,7 @@ BAD_SET_FILES = [
     ("[Image]\niChannel0 = { file = 'a.png', loop = false }\n", "2:38: loop applies to a video or audio file only"),
     ("[Image]\niChannel0 = { video = 'a.mp4', size = '8x8' }\n", "2:39: size applies to a stream only"),
     ("[Image]\niChannel0 = { video = 'a.mp4', stream = 'udp://h:1' }\n",
-     "2:13: iChannel0 takes one of buffer, file, video, stream, audio"),
+     "2:13: iChannel0 takes one of buffer, file, cube, video, stream, audio"),
     ("[Image]\niChannel0 = 'BufferA'\niChannel0 = 'BufferB'\n",
      "3:13: Error while parsing key-value pair: cannot redefine existing string 'iChannel0'"),
 ]

@@ -43,7 +43,7 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--size 8x8193", "--size: '8x8193' is not WIDTHxHEIGHT with each side from 1 to 8192"},
         {"--size 8x6y", "--size: '8x6y' is not WIDTHxHEIGHT with each side from 1 to 8192"},
         {"--time nan", "--time: 'nan' is not a number of seconds from -10000000 to 10000000"},
-        {"--view 5", "--view: '5' is not a whole number from 0 to 4"},
+        {"--view 6", "--view: '6' is not a whole number from 0 to 5"},
         {"--frames 1.5", "--frames: '1.5' is not a whole number, 1 or more"},
         {"--frame 10 /tmp", "unknown option --frame (did you mean --frames?)"},
         {"--max-fsp=3", "unknown option --max-fsp (did you mean --max-fps?)"},
@@ -85,6 +85,7 @@ TEST(Options, BadUsageNamesTheProblem) {
         {"--output a.wav --expect r.png",
          "--expect compares a picture, and --output 'a.wav' makes none, only sound"},
         {"--expect /dev/null", "--expect: '/dev/null' is not a PNG"},
+        {"--input /none", "--input: '/none' is not a file"},
         {"--headless --watch", "--headless needs --frames, --output or --expect: a run without a "
                                "window must end by itself"},
         {"--state-out /tmp", "--state-out: '/tmp' is a directory"},
@@ -129,7 +130,7 @@ TEST(Options, BadUsageNamesTheProblem) {
     for (const char *raw : {"INT", "FLOAT", "TEXT", " in ["})
         EXPECT_EQ(shown.find(raw), std::string::npos) << raw;
     for (const char *named :
-         {"--frames N ", "--time T ", "--view N ", "--size WxH ", "from 0 to 4"})
+         {"--frames N ", "--time T ", "--view N ", "--size WxH ", "from 0 to 5"})
         EXPECT_NE(shown.find(named), std::string::npos) << named;
 }
 
