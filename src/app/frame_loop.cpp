@@ -283,10 +283,13 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
                 options.fixedClock ? options.startTime + frame / options.rate : now;
             const float time = static_cast<float>(clock);
             // Media on the live clock run with rendering, from 0 at the first
-            // frame, and a pause holds them.
+            // frame, and a pause holds them; where a sound file is heard, they
+            // keep to what is heard.
+            double heard = 0.0;
             scene.inputs.media.now =
-                options.fixedClock
-                    ? clock
+                options.fixedClock ? clock
+                : heardClock(scene.sound, heard)
+                    ? heard
                     : scene.inputs.media.now + (state.mediaRunning ? now - state.mediaWall : 0.0);
             state.mediaRunning = true;
             state.mediaWall = now;

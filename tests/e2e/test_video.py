@@ -2,8 +2,10 @@
 the test makes with its frame number drawn in each frame, streams fed through a FIFO and over UDP, and
 what a missing file or a silent stream prints while the rest draws."""
 import os, re, shutil, socket, subprocess, tempfile
+from unittest import mock
 
 from harness import BANNER, DEADLINE, Case, Window, die_with_parent, png
+from test_sound import sound_server
 
 SIZE = ["--size", "64x48"]
 # Bit k of the frame number is the k-th 8-pixel column (white: 1) below a white top band;
@@ -111,6 +113,26 @@ class Video(Case):
                 self.run_quorlin(*SIZE, "--time", time, "--output", out, os.path.join(root, "Shaders"),
                                  display=self.display)
                 self.assertLessEqual(max(abs(a - b) for a, b in zip(png(out)[1](5, 5), expected)), 1)
+
+    def test_a_video_keeps_in_step_with_its_sound_track_as_heard(self):
+        self.enterContext(mock.patch.dict(os.environ, PULSE_SERVER=os.environ.get("PULSE_SERVER")
+                                          or sound_server(self)[0]))
+        # Red: where the picture stands against the sound, 2 ms a step around 128; green: the sound has run 0.5 s.
+        probe = ("uniform float iChannelTime[4];\nvoid main() { FragColor = vec4(0.5 + 2.0 * (iChannelTime[0] - "
+                 "iChannelTime[1]), step(0.5, iChannelTime[1]), 0, 1); }\n")
+        root = self.project(**{"quorlin.toml": '[Image]\niChannel0 = { video = "talk.mp4" }\n'
+                               'iChannel1 = { audio = "talk.mp4" }\n', "Image.frag": probe})
+        subprocess.run(FFMPEG + ["-f", "lavfi", "-i", "testsrc=s=64x48:r=30:d=4", "-f", "lavfi", "-i",
+                                 "sine=f=440:d=4", "-c:v", "libx264", "-c:a", "aac", "-shortest",
+                                 os.path.join(root, "Shaders", "talk.mp4")], check=True)
+        window = Window(self, self.display, *SIZE, "--frames", "1000000", os.path.join(root, "Shaders"),
+                        cwd=os.path.join(root, "build"))
+        window.wait_for(lambda: window.pixel(5, 5)[1] > 128, "half a second of sound")
+        for _ in range(5):
+            # Both read in one frame, so no timing of the test's own enters; the output's latency
+            # (tens of milliseconds, more on a busy machine) would show as a lead of the picture.
+            self.assertLessEqual(abs(window.pixel(5, 5)[0] - 128), 3)
+            window.passes(3)
 
     def test_texture_option_plays_video_files_and_a_gif_stays_a_picture(self):
         for args, expected in [(["--texture", "clip=MEDIA/clip.mp4", "--time", "1", "--frames", "1"], 30),

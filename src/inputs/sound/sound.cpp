@@ -116,6 +116,12 @@ std::vector<std::string> reloadSound(Sound &sound, const ShaderFiles &files, con
     return sound.pass.rebuild(files, wiring);
 }
 
+bool heardClock(Sound &sound, double &seconds) {
+    return std::any_of(
+        sound.channels.begin(), sound.channels.end(),
+        [&seconds](SoundChannel *channel) { return channel->heardSeconds(seconds); });
+}
+
 bool soundRecorded(const Sound &sound) {
     return sound.pass.present() ||
            std::any_of(sound.channels.begin(), sound.channels.end(),

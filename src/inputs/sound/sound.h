@@ -72,6 +72,11 @@ void followRunning(Sound &sound, bool running);
 // heard. Returns the new build's first failure.
 std::vector<std::string> reloadSound(Sound &sound, const ShaderFiles &files, const Wiring &wiring);
 
+// On the live clock, how far the first sound file that plays has been heard:
+// the clock videos follow, so that a picture stays in step with its sound
+// whatever the output's latency. False where no file is heard.
+bool heardClock(Sound &sound, double &seconds);
+
 // Whether a recording of the set carries an audio track: it has a sound pass
 // or plays a file.
 bool soundRecorded(const Sound &sound);

@@ -80,13 +80,26 @@ void SoundChannel::reread(const std::string &reader) {
 long long SoundChannel::liveEnd() {
     // A stream's own clock says what is heard; where it cannot (no server,
     // or one that went away) the live clock stands in, from where it was.
-    const double heard = playback_.isOpen() && !sound_.lost ? playback_.heardSeconds() : -1.0;
+    // One reading a frame: the videos', when they took one, so that both
+    // stand at the same instant.
+    const double heard = polled_ >= 0.0                       ? polled_
+                         : playback_.isOpen() && !sound_.lost ? playback_.heardSeconds()
+                                                              : -1.0;
+    polled_ = -1.0;
     if (heard >= 0.0)
         heard_ = heard;
     else
         heard_ += sound_.liveSeconds - lastLive_;
     lastLive_ = sound_.liveSeconds;
     return sampleAt(heard_);
+}
+
+bool SoundChannel::heardSeconds(double &seconds) {
+    if (input_ != SoundInput::kFile || !sound_.settings.live || !playback_.isOpen() || sound_.lost)
+        return false;
+    polled_ = playback_.heardSeconds();
+    seconds = polled_;
+    return seconds >= 0.0;
 }
 
 void SoundChannel::analyseFile(long long end) {

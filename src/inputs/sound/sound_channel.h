@@ -45,6 +45,9 @@ class SoundChannel {
     // iChannelTime: where the file plays, or how long the capture has run.
     float seconds() const { return static_cast<float>(seconds_); }
 
+    // On the live clock, how far a file has been heard since it started;
+    // false for a capture, or where nothing is heard.
+    bool heardSeconds(double &seconds);
     // Whether a recording carries it: a file does, a capture does not.
     bool recorded() const { return input_ == SoundInput::kFile; }
 
@@ -71,6 +74,7 @@ class SoundChannel {
     CaptureStream capture_;
     long long fed_ = 0;     // frames of the file fed to playback_, under the server's lock
     double heard_ = 0.0;    // seconds of the file heard on the live clock
+    double polled_ = -1.0;  // this frame's reading of what is heard, once taken
     double lastLive_ = 0.0; // the live clock's seconds at the last update
     int lastFrame_ = -1;    // the last frame analysed on the fixed clock
     double seconds_ = 0.0;
