@@ -35,8 +35,9 @@ show_progress() {
     while IFS= read -r line; do
         case $line in
         *" newly installed, "*)
-            total=${line#*upgraded, }
-            total=${total%% newly*}
+            # Packages upgraded on the way are fetched and set up too.
+            local upgraded=${line%% upgraded,*} installed=${line#*upgraded, }
+            total=$((upgraded + ${installed%% newly*}))
             ;;
         "Need to get "*) echo "$total packages to install; ${line#Need to }" ;;
         Get:*)

@@ -5,6 +5,7 @@
 #include "app/input.h"
 #include "app/interrupt.h"
 #include "app/pacing.h"
+#include "app/progress.h"
 #include "app/tuning.h"
 #include "output/picture.h"
 #include "output/recording.h"
@@ -331,6 +332,8 @@ int runFrameLoop(Surface &surface, Scene &scene, const std::string &shaderDir,
             if (!recording.frameDone(state.rendered))
                 requestClose(surface);
             if (state.rendered == options.frames) {
+                // The last frame's count comes before what is said of the run.
+                endProgress(state.rendered);
                 state.status = finishRun(options, scene.window.framebuffer);
                 requestClose(surface);
             }

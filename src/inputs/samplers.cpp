@@ -206,3 +206,16 @@ int channelOf(const std::string &name) {
     const auto *found = std::find(kChannelNames.begin(), kChannelNames.end(), name);
     return found == kChannelNames.end() ? -1 : static_cast<int>(found - kChannelNames.begin());
 }
+
+void resampleTexture(GLenum target, GLuint texture, const SamplerSettings &wanted,
+                     bool wantsMipmaps, SamplerSettings &sampling, bool &mipmaps) {
+    const bool moreMipmaps = wantsMipmaps && !mipmaps;
+    if (texture == 0 || (wanted == sampling && !moreMipmaps))
+        return;
+    glBindTexture(target, texture);
+    setTextureSampling(target, wanted);
+    if (moreMipmaps)
+        glGenerateMipmap(target);
+    sampling = wanted;
+    mipmaps = mipmaps || wantsMipmaps;
+}

@@ -35,6 +35,12 @@ constexpr SamplerSettings kSoundSampling{SamplerFilter::kLinear, SamplerWrap::kC
 void setTextureSampling(GLenum target, const SamplerSettings &settings);
 void setSamplerObject(GLuint sampler, const SamplerSettings &settings);
 
+// A texture kept as it is (of target, sampled as sampling, with mipmaps or
+// not) that is now read as wanted, with mipmaps when wantsMipmaps: its
+// settings set again and mipmaps made once some reader first wants them.
+void resampleTexture(GLenum target, GLuint texture, const SamplerSettings &wanted,
+                     bool wantsMipmaps, SamplerSettings &sampling, bool &mipmaps);
+
 struct TextureChoice {
     std::string name;
     std::string file;

@@ -85,15 +85,8 @@ void upload(CubeSource &source, std::array<DecodedImage, kCubeFaces> &faces,
 }
 
 void resample(CubeSource &source, const SourceContext &context) {
-    const bool moreMipmaps = context.mipmaps && !source.mipmaps;
-    if (context.sampling == source.sampling && !moreMipmaps)
-        return;
-    glBindTexture(GL_TEXTURE_CUBE_MAP, source.texture);
-    setTextureSampling(GL_TEXTURE_CUBE_MAP, context.sampling);
-    if (moreMipmaps)
-        glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
-    source.sampling = context.sampling;
-    source.mipmaps = source.mipmaps || context.mipmaps;
+    resampleTexture(GL_TEXTURE_CUBE_MAP, source.texture, context.sampling, context.mipmaps,
+                    source.sampling, source.mipmaps);
 }
 
 } // namespace

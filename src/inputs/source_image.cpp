@@ -40,15 +40,8 @@ void upload(ImageSource &source, DecodedImage &image, const SourceContext &conte
 
 // A picture kept as it is may be read with other settings now.
 void resample(ImageSource &source, const SourceContext &context) {
-    const bool moreMipmaps = context.mipmaps && !source.mipmaps;
-    if (source.texture == 0 || (context.sampling == source.sampling && !moreMipmaps))
-        return;
-    glBindTexture(GL_TEXTURE_2D, source.texture);
-    setTextureSampling(GL_TEXTURE_2D, context.sampling);
-    if (moreMipmaps)
-        glGenerateMipmap(GL_TEXTURE_2D);
-    source.sampling = context.sampling;
-    source.mipmaps = source.mipmaps || context.mipmaps;
+    resampleTexture(GL_TEXTURE_2D, source.texture, context.sampling, context.mipmaps,
+                    source.sampling, source.mipmaps);
 }
 
 } // namespace

@@ -104,24 +104,39 @@ void SoundServer::unlock() {
     pa_threaded_mainloop_unlock(loop_);
 }
 
-PlaybackStream::~PlaybackStream() {
-    if (stream_ == nullptr)
+void SoundServer::streamChanged(pa_stream *, void *server) {
+    pa_threaded_mainloop_signal(static_cast<SoundServer *>(server)->loop_, 0);
+}
+
+pa_stream *SoundServer::newStream(std::string &reason) {
+    pa_stream *stream = pa_stream_new(context_, kClientName, &kSpec, nullptr);
+    if (stream == nullptr)
+        reason = errorOf(context_);
+    else
+        pa_stream_set_state_callback(stream, &SoundServer::streamChanged, this);
+    return stream;
+}
+
+void SoundServer::endStream(pa_stream *&stream) {
+    pa_stream_set_write_callback(stream, nullptr, nullptr);
+    pa_stream_set_read_callback(stream, nullptr, nullptr);
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+    stream = nullptr;
+}
+
+void SoundServer::closeStream(pa_stream *&stream) {
+    if (stream == nullptr)
         return;
-    server_->lock();
-    close();
-    server_->unlock();
+    lock();
+    endStream(stream);
+    unlock();
 }
 
-void PlaybackStream::close() {
-    pa_stream_set_write_callback(stream_, nullptr, nullptr);
-    pa_stream_set_state_callback(stream_, nullptr, nullptr);
-    pa_stream_disconnect(stream_);
-    pa_stream_unref(stream_);
-    stream_ = nullptr;
-}
-
-void PlaybackStream::stateChanged(pa_stream *, void *self) {
-    pa_threaded_mainloop_signal(static_cast<PlaybackStream *>(self)->server_->loop_, 0);
+PlaybackStream::~PlaybackStream() {
+    if (server_ != nullptr)
+        server_->closeStream(stream_);
 }
 
 void PlaybackStream::wanted(pa_stream *stream, std::size_t bytes, void *self) {
@@ -141,13 +156,11 @@ std::string PlaybackStream::open(SoundServer &server, SoundFeed feed) {
     server_ = &server;
     feed_ = std::move(feed);
     server.lock();
-    stream_ = pa_stream_new(server.context_, kClientName, &kSpec, nullptr);
+    stream_ = server.newStream(reason);
     if (stream_ == nullptr) {
-        reason = errorOf(server.context_);
         server.unlock();
         return reason;
     }
-    pa_stream_set_state_callback(stream_, &PlaybackStream::stateChanged, this);
     pa_stream_set_write_callback(stream_, &PlaybackStream::wanted, this);
     const std::uint32_t any = static_cast<std::uint32_t>(-1);
     const pa_buffer_attr attributes{
@@ -161,7 +174,7 @@ std::string PlaybackStream::open(SoundServer &server, SoundFeed feed) {
     else
         reason = awaitStream(server.loop_, server.context_, stream_);
     if (!reason.empty())
-        close();
+        SoundServer::endStream(stream_);
     server.unlock();
     return reason;
 }
@@ -187,23 +200,8 @@ double PlaybackStream::heardSeconds() {
 }
 
 CaptureStream::~CaptureStream() {
-    if (stream_ == nullptr)
-        return;
-    server_->lock();
-    close();
-    server_->unlock();
-}
-
-void CaptureStream::close() {
-    pa_stream_set_read_callback(stream_, nullptr, nullptr);
-    pa_stream_set_state_callback(stream_, nullptr, nullptr);
-    pa_stream_disconnect(stream_);
-    pa_stream_unref(stream_);
-    stream_ = nullptr;
-}
-
-void CaptureStream::stateChanged(pa_stream *, void *self) {
-    pa_threaded_mainloop_signal(static_cast<CaptureStream *>(self)->server_->loop_, 0);
+    if (server_ != nullptr)
+        server_->closeStream(stream_);
 }
 
 void CaptureStream::arrived(pa_stream *stream, std::size_t, void *self) {
@@ -229,13 +227,11 @@ std::string CaptureStream::open(SoundServer &server, const char *device) {
         return reason;
     server_ = &server;
     server.lock();
-    stream_ = pa_stream_new(server.context_, kClientName, &kSpec, nullptr);
+    stream_ = server.newStream(reason);
     if (stream_ == nullptr) {
-        reason = errorOf(server.context_);
         server.unlock();
         return reason;
     }
-    pa_stream_set_state_callback(stream_, &CaptureStream::stateChanged, this);
     pa_stream_set_read_callback(stream_, &CaptureStream::arrived, this);
     const std::uint32_t any = static_cast<std::uint32_t>(-1);
     const pa_buffer_attr attributes{
@@ -246,7 +242,7 @@ std::string CaptureStream::open(SoundServer &server, const char *device) {
     else
         reason = awaitStream(server.loop_, server.context_, stream_);
     if (!reason.empty())
-        close();
+        SoundServer::endStream(stream_);
     server.unlock();
     return reason;
 }

@@ -34,10 +34,19 @@ class SoundServer {
     void lock();
     void unlock();
 
+    // For the streams, with the server locked: a new stream whose state
+    // changes wake the connection's waits (null, and why in reason, when
+    // none is made), and the end of one, its callbacks taken away first.
+    pa_stream *newStream(std::string &reason);
+    static void endStream(pa_stream *&stream);
+    // The same end, the server unlocked; nothing for a stream never made.
+    void closeStream(pa_stream *&stream);
+
   private:
     friend class PlaybackStream;
     friend class CaptureStream;
     static void stateChanged(pa_context *context, void *server);
+    static void streamChanged(pa_stream *stream, void *server);
     pa_threaded_mainloop *loop_ = nullptr;
     pa_context *context_ = nullptr;
     std::string failure_; // why connect failed
@@ -74,9 +83,7 @@ class PlaybackStream {
     double heardSeconds();
 
   private:
-    void close(); // with the server locked
     static void wanted(pa_stream *stream, std::size_t bytes, void *self);
-    static void stateChanged(pa_stream *stream, void *self);
     SoundServer *server_ = nullptr;
     pa_stream *stream_ = nullptr;
     SoundFeed feed_;
@@ -102,9 +109,7 @@ class CaptureStream {
     double capturedSeconds();
 
   private:
-    void close(); // with the server locked
     static void arrived(pa_stream *stream, std::size_t bytes, void *self);
-    static void stateChanged(pa_stream *stream, void *self);
     SoundServer *server_ = nullptr;
     pa_stream *stream_ = nullptr;
     float ring_[kWindowSamples] = {}; // the newest mono samples; the oldest at captured_ % size
