@@ -125,6 +125,16 @@ def measure(commands, args, tmp, server):
             for name in commands}
 
 
+def median_walls(commands, args, tmp):
+    """Median wall seconds of each command over rounds of alternating order."""
+    walls = [[] for _ in commands]
+    for round_ in range(args.rounds):
+        order = list(range(len(commands)))[:: 1 if round_ % 2 == 0 else -1]
+        for index, result in zip(order, hyperfine([commands[i] for i in order], args, tmp, args.runs)):
+            walls[index] += result["times"]
+    return [statistics.median(times) for times in walls]
+
+
 def time_group(subjects, args, tmp):
     """subjects: {name: (argv, frames)}, each run at its frame count and at one
     frame, in rounds of reversed order so that the machine's drift falls on

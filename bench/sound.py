@@ -10,7 +10,7 @@ import math, os, shutil, statistics, subprocess, sys, tempfile, time
 from PIL import Image
 
 import bench
-from recording import median_walls
+from bench import median_walls
 
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples")
 FRAMES, RECORDED, WIDTH, HEIGHT = 1000, 600, 800, 600
