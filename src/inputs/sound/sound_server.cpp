@@ -108,13 +108,23 @@ void SoundServer::streamChanged(pa_stream *, void *server) {
     pa_threaded_mainloop_signal(static_cast<SoundServer *>(server)->loop_, 0);
 }
 
-pa_stream *SoundServer::newStream(std::string &reason) {
-    pa_stream *stream = pa_stream_new(context_, kClientName, &kSpec, nullptr);
-    if (stream == nullptr)
+std::string SoundServer::openStream(pa_stream *&stream,
+                                    const std::function<int(pa_stream *)> &start) {
+    std::string reason = connect();
+    if (!reason.empty())
+        return reason;
+    lock();
+    stream = pa_stream_new(context_, kClientName, &kSpec, nullptr);
+    if (stream == nullptr) {
         reason = errorOf(context_);
-    else
+    } else {
         pa_stream_set_state_callback(stream, &SoundServer::streamChanged, this);
-    return stream;
+        reason = start(stream) < 0 ? errorOf(context_) : awaitStream(loop_, context_, stream);
+        if (!reason.empty())
+            endStream(stream);
+    }
+    unlock();
+    return reason;
 }
 
 void SoundServer::endStream(pa_stream *&stream) {
@@ -150,18 +160,8 @@ void PlaybackStream::wanted(pa_stream *stream, std::size_t bytes, void *self) {
 }
 
 std::string PlaybackStream::open(SoundServer &server, SoundFeed feed) {
-    std::string reason = server.connect();
-    if (!reason.empty())
-        return reason;
     server_ = &server;
     feed_ = std::move(feed);
-    server.lock();
-    stream_ = server.newStream(reason);
-    if (stream_ == nullptr) {
-        server.unlock();
-        return reason;
-    }
-    pa_stream_set_write_callback(stream_, &PlaybackStream::wanted, this);
     const std::uint32_t any = static_cast<std::uint32_t>(-1);
     const pa_buffer_attr attributes{
         any, static_cast<std::uint32_t>(pa_usec_to_bytes(kQueuedMicroseconds, &kSpec)), any, any,
@@ -169,14 +169,10 @@ std::string PlaybackStream::open(SoundServer &server, SoundFeed feed) {
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING |
                                        PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
-    if (pa_stream_connect_playback(stream_, nullptr, &attributes, flags, nullptr, nullptr) < 0)
-        reason = errorOf(server.context_);
-    else
-        reason = awaitStream(server.loop_, server.context_, stream_);
-    if (!reason.empty())
-        SoundServer::endStream(stream_);
-    server.unlock();
-    return reason;
+    return server.openStream(stream_, [&](pa_stream *stream) {
+        pa_stream_set_write_callback(stream, &PlaybackStream::wanted, this);
+        return pa_stream_connect_playback(stream, nullptr, &attributes, flags, nullptr, nullptr);
+    });
 }
 
 void PlaybackStream::play(bool on) {
@@ -222,29 +218,15 @@ void CaptureStream::arrived(pa_stream *stream, std::size_t, void *self) {
 }
 
 std::string CaptureStream::open(SoundServer &server, const char *device) {
-    std::string reason = server.connect();
-    if (!reason.empty())
-        return reason;
     server_ = &server;
-    server.lock();
-    stream_ = server.newStream(reason);
-    if (stream_ == nullptr) {
-        server.unlock();
-        return reason;
-    }
-    pa_stream_set_read_callback(stream_, &CaptureStream::arrived, this);
     const std::uint32_t any = static_cast<std::uint32_t>(-1);
     const pa_buffer_attr attributes{
         any, any, any, any,
         static_cast<std::uint32_t>(pa_usec_to_bytes(kCaptureFragmentMicroseconds, &kSpec))};
-    if (pa_stream_connect_record(stream_, device, &attributes, PA_STREAM_ADJUST_LATENCY) < 0)
-        reason = errorOf(server.context_);
-    else
-        reason = awaitStream(server.loop_, server.context_, stream_);
-    if (!reason.empty())
-        SoundServer::endStream(stream_);
-    server.unlock();
-    return reason;
+    return server.openStream(stream_, [&](pa_stream *stream) {
+        pa_stream_set_read_callback(stream, &CaptureStream::arrived, this);
+        return pa_stream_connect_record(stream, device, &attributes, PA_STREAM_ADJUST_LATENCY);
+    });
 }
 
 void CaptureStream::newest(float *window, int count) {

@@ -34,17 +34,16 @@ class SoundServer {
     void lock();
     void unlock();
 
-    // For the streams, with the server locked: a new stream whose state
-    // changes wake the connection's waits (null, and why in reason, when
-    // none is made), and the end of one, its callbacks taken away first.
-    pa_stream *newStream(std::string &reason);
-    static void endStream(pa_stream *&stream);
-    // The same end, the server unlocked; nothing for a stream never made.
+    // For the streams, the server unlocked: connects if need be, makes a
+    // stream that start gives its callback and connects (returning what
+    // pa_stream_connect_* returns), and waits until it is ready. Returns ""
+    // or why not, leaving no stream then.
+    std::string openStream(pa_stream *&stream, const std::function<int(pa_stream *)> &start);
+    // Ends a stream, its callbacks taken away first; nothing for none.
     void closeStream(pa_stream *&stream);
 
   private:
-    friend class PlaybackStream;
-    friend class CaptureStream;
+    static void endStream(pa_stream *&stream); // with the server locked
     static void stateChanged(pa_context *context, void *server);
     static void streamChanged(pa_stream *stream, void *server);
     pa_threaded_mainloop *loop_ = nullptr;
