@@ -3,6 +3,7 @@
 
 #include "inputs/sound/sound_format.h"
 #include "output/picture.h"
+#include "util/child_process.h"
 #include "util/text.h"
 
 #include <fcntl.h>
@@ -207,10 +208,7 @@ void Recorder::startEncoder() {
     if (target_.audio)
         fcntl(audio[1], F_SETPIPE_SZ, kPipeBytes);
     const std::vector<std::string> arguments = encoderArguments(target_, fileSize_);
-    std::vector<char *> argv;
-    for (const std::string &argument : arguments)
-        argv.push_back(const_cast<char *>(argument.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char *> argv = argumentPointers(arguments);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);

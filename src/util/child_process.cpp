@@ -14,6 +14,14 @@
 
 extern char **environ;
 
+std::vector<char *> argumentPointers(const std::vector<std::string> &arguments) {
+    std::vector<char *> pointers;
+    for (const std::string &argument : arguments)
+        pointers.push_back(const_cast<char *>(argument.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 std::string startChild(const std::vector<std::string> &arguments, ChildProcess &child, int passed) {
     int output[2];
     int errors[2];
@@ -25,10 +33,7 @@ std::string startChild(const std::vector<std::string> &arguments, ChildProcess &
         close(output[1]);
         return std::strerror(error);
     }
-    std::vector<char *> argv;
-    for (const std::string &argument : arguments)
-        argv.push_back(const_cast<char *>(argument.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char *> argv = argumentPointers(arguments);
     const pid_t parent = getpid();
     sigset_t none;
     sigemptyset(&none);

@@ -13,6 +13,10 @@ struct ChildProcess {
     int errors = -1; // read end of its standard error
 };
 
+// The argv of exec and posix_spawn for arguments, which must outlive it:
+// their texts, then a null pointer.
+std::vector<char *> argumentPointers(const std::vector<std::string> &arguments);
+
 // The descriptor number a child gets a passed file on.
 constexpr int kPassedDescriptor = 3;
 

@@ -2,6 +2,8 @@
 #include "inputs/sound/sound_clip.h"
 
 #include "inputs/sound/sound_format.h"
+#include "util/child_process.h"
+#include "util/text.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -13,7 +15,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 
 extern char **environ;
 
@@ -49,11 +50,7 @@ std::string lastLine(int file, const std::string &path) {
     std::string text(4096, '\0');
     const ssize_t got = pread(file, text.data(), text.size(), 0);
     text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    std::istringstream lines(text);
-    std::string line, last;
-    while (std::getline(lines, line))
-        if (line.find_first_not_of(" \t\r") != std::string::npos)
-            last = line;
+    std::string last = lastLineOf(text);
     const std::string named = "file:" + path + ": ";
     if (last.compare(0, named.size(), named) == 0)
         last.erase(0, named.size());
@@ -85,10 +82,7 @@ std::string decodeSoundFile(const std::string &path, SoundClip &clip) {
         return reason;
     }
     const std::vector<std::string> arguments = decoderArguments(path);
-    std::vector<char *> argv;
-    for (const std::string &argument : arguments)
-        argv.push_back(const_cast<char *>(argument.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char *> argv = argumentPointers(arguments);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);

@@ -4,6 +4,7 @@
 #include "inputs/messages.h"
 #include "inputs/video/decoding_child.h"
 #include "util/child_process.h"
+#include "util/text.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -25,16 +26,6 @@ double number(const std::map<std::string, std::string> &values, const std::strin
     char *end = nullptr;
     const double value = std::strtod(found->second.c_str(), &end);
     return end != found->second.c_str() ? value : 0.0;
-}
-
-// The last line ffprobe wrote.
-std::string lastLine(const std::string &errors) {
-    std::istringstream lines(errors);
-    std::string line, last;
-    while (std::getline(lines, line))
-        if (!line.empty())
-            last = line;
-    return last;
 }
 
 } // namespace
@@ -104,7 +95,7 @@ std::string probeVideo(const std::string &ffprobe, int file, VideoProbe &probe) 
     if (timedOut)
         return kNothingWithin;
     if (!exitReason("ffprobe", status).empty()) {
-        const std::string said = withoutInput(lastLine(errors), input);
+        const std::string said = withoutInput(lastLineOf(errors), input);
         return said.empty() ? exitReason("ffprobe", status) : said;
     }
     return readProbe(output, probe);
