@@ -24,6 +24,9 @@
 #include <iostream>
 #include <system_error>
 
+// --view reaches every view the viewer shows, and no further.
+static_assert(kLastView == kCubeView);
+
 namespace {
 
 // A start that cannot go on, though the command line is well formed.

@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr int kViews = 5;
 constexpr double kMaxTime = 1e7;
 constexpr double kMaxRate = 1e6;
 constexpr int kMaxFps = 1000;
@@ -273,7 +272,7 @@ ParseResult parseOptions(int argc, const char *const *argv, Options &options, st
                                "instead of the image (0, the default); N is ") +
                        kViewRange)
         ->type_name("N")
-        ->check(between(0, kViews, kViewRange));
+        ->check(between(0, kLastView, kViewRange));
     app.add_option("--max-fps", options.maxFps,
                    std::string("Render at most N frames a second; sleep while paused; N is ") +
                        kMaxFpsRange)

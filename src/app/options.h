@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+// The highest view: 1 to 4 show render targets 1 to 4, 5 the cube-map pass's faces.
+constexpr int kLastView = 5;
+
 struct Options {
     std::string shaderDir; // empty: the Shaders directory beside the working directory
     int width = 800;
@@ -20,7 +23,7 @@ struct Options {
     double startTime = 0.0;
     double rate = 60.0;
     bool watch = false;
-    int view = 0;                        // 0: the image; 1 to 4: render target 1 to 4
+    int view = 0;                        // 0: the image; else up to kLastView
     std::vector<TextureChoice> textures; // --texture, in the order given
     std::vector<SamplerChoice> samplers; // --sampler, in the order given
 

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                       hint = "quorlin --help' for usage.\n";
     if (r.run ? !printed.empty() || !refused.empty() || o.width < 1 || o.width > 8192 ||
                     o.height < 1 || o.height > 8192 || o.frames < (o.output.empty() ? 0 : 1) ||
-                    o.view < 0 || o.view > 4 || o.maxFps < 0 || o.maxFps > 1000 ||
+                    o.view < 0 || o.view > kLastView || o.maxFps < 0 || o.maxFps > 1000 ||
                     !(std::abs(o.startTime) <= 1e7) || !(o.rate > 0 && o.rate <= 1e6) ||
                     (!o.fixedClock && o.startTime != 0) ||
                     std::any_of(o.settings.begin(), o.settings.end(),
